@@ -1,0 +1,246 @@
+// The entry and capture sections of an audio block, and the capture restart.
+#include "engine/diagnostics.h"
+#include "engine/frame_position.h"
+#include "engine/slice_plan.h"
+#include "engine/slicer_effect.h"
+
+#include <algorithm>
+
+namespace vorblexter {
+
+namespace {
+
+constexpr std::memory_order kRelaxed = std::memory_order_relaxed;
+
+void copyInput(float* const* inputs, float* const* outputs, std::int32_t from, std::int32_t to)
+{
+    for (std::int32_t i = from; i < to; ++i) {
+        outputs[0][i] = inputs[0][i];
+        outputs[1][i] = inputs[1][i];
+    }
+}
+
+} // namespace
+
+bool SlicerEffect::runEntrySection()
+{
+    try {
+        timeInfo = getTimeInfo(timeInfoRequest);
+        if (wasSuspended.exchange(false, kRelaxed)) {
+            diagnostic("User has resumed aftera suspend...\n");
+            if (blocksInLoop > 0 && timeInfo != nullptr) {
+                repositionAfterSuspend();
+            }
+        }
+        if (timeInfo == nullptr) {
+            diagnostic("No vstTimeInfoAvailable - bomb out");
+            throw AudioFailure{};
+        }
+        const double position = timeInfo->samplePos;
+        if (position == lastSamplePos) {
+            // A transport that went back and now stands is being rewound or located: each
+            // standing block re-arms the capture, which begins when the transport moves again.
+            if (positionWentBack) {
+                restartCapture();
+            }
+            return false;
+        }
+        positionWentBack = position < lastSamplePos;
+        lastSamplePos = position;
+        if (!slicesReady) {
+            diagnostic("Slices not Set up\n");
+            setupBuffers();
+            setupSlices();
+            slicesReady = true;
+        }
+    } catch (const AudioFailure& failure) {
+        diagnostic(failure.message != nullptr ? failure.message
+                                              : "Failed in initialisation area\n");
+    } catch (...) {
+        diagnostic("Failed in initialisation area\n");
+    }
+    return true;
+}
+
+// Puts playback where the host's position says, after a suspend. A position outside the drawn
+// slots (negative, or in the unplayed remainder) restarts the loop from its beginning; on a
+// reversed slice the offset is mirrored so reading stays inside that slice.
+void SlicerEffect::repositionAfterSuspend()
+{
+    if (loopLengthSamples <= 0 || sliceLength <= 0) {
+        throw AudioFailure{};
+    }
+    const std::int64_t inLoop = framePosition(timeInfo->samplePos) % loopLengthSamples;
+    const std::int64_t playable = static_cast<std::int64_t>(sliceCount) * sliceLength;
+    std::int32_t offset = 0;
+    if (inLoop < 0 || inLoop >= playable) {
+        loopPosition = 0;
+        orderPosition = 0;
+    } else {
+        loopPosition = static_cast<std::int32_t>(inLoop);
+        orderPosition = loopPosition / sliceLength;
+        offset = loopPosition % sliceLength;
+    }
+    const Slice& slice = sliceAtOrderPosition();
+    const std::int32_t step = slice.reversed ? slice.length - 1 - offset : offset;
+    playPointerLeft = slice.startLeft + step;
+    playPointerRight = slice.startRight + step;
+}
+
+SlicerEffect::CaptureOutcome
+SlicerEffect::runCaptureSection(float* const* inputs, float* const* outputs, std::int32_t frames,
+                                std::int32_t& framesWritten, bool& completedHere)
+{
+    try {
+        if (loopLengthChanged.exchange(false, kRelaxed)) {
+            diagnostic("IN CAPTURE - loop changed\n");
+            restartCapture();
+        }
+        if (!bufferLeft || !bufferRight || bufferLengthSamples <= 0) {
+            // No loop can be held (a host whose tempo we do not follow, or a refused or failed
+            // set-up): a clean pass-through, not counted as a loop block.
+            copyInput(inputs, outputs, framesWritten, frames);
+            framesWritten = frames;
+            return CaptureOutcome::endBlock;
+        }
+        if (!captureActive) {
+            decideCaptureStart(frames);
+            if (!captureActive) {
+                copyInput(inputs, outputs, framesWritten, frames);
+                framesWritten = frames;
+                return CaptureOutcome::endBlock;
+            }
+        }
+        captureFrames(inputs, outputs, frames, framesWritten, completedHere);
+    } catch (...) {
+        diagnostic("Failed while filling buffer\n");
+    }
+    return CaptureOutcome::continueToPlayback;
+}
+
+// Capture starts in the transport's first block, or at the first bar line inside a block.
+// A bar line on a block's first frame belongs to the block before, which ends on it.
+void SlicerEffect::decideCaptureStart(std::int32_t frames)
+{
+    if (timeInfo == nullptr) {
+        throw AudioFailure{};
+    }
+    const double position = timeInfo->samplePos;
+    if (static_cast<double>(frames) > position) {
+        captureStartOffset = 0;
+        captureActive = true;
+        diagnostic("Capturing from first sample Frame\n");
+        return;
+    }
+    if (barLengthSamples == 0) {
+        throw AudioFailure{};
+    }
+    const std::int64_t first = framePosition(position);
+    const std::int64_t bar = barLengthSamples;
+    const std::int64_t afterBlock = (first + frames) % bar;
+    const std::int64_t atStart = first % bar;
+    // A block at least a bar long always holds a bar line, though the remainders may not show
+    // it; the last one in the block is taken.
+    const bool holdsWholeBar = bar > 0 && frames >= bar;
+    if (atStart > afterBlock || holdsWholeBar) {
+        captureStartOffset = static_cast<std::int32_t>(frames - afterBlock);
+        captureActive = true;
+        diagnostic("Capturing from some place cos bar boundary\n");
+    }
+}
+
+// Copies input into the buffers from `captureStartOffset` on, passing everything through.
+// The space left is measured against the buffers that exist. When they fill with frames of the
+// block to spare, the capture completes and the rest of the block plays the new loop.
+void SlicerEffect::captureFrames(float* const* inputs, float* const* outputs, std::int32_t frames,
+                                 std::int32_t& framesWritten, bool& completedHere)
+{
+    if (captureWriteLeft < 0 || captureWriteLeft > bufferLengthSamples ||
+        captureWriteRight != captureWriteLeft) {
+        throw AudioFailure{};
+    }
+    const std::int32_t start = std::clamp<std::int32_t>(captureStartOffset, 0, frames);
+    const std::int32_t space = bufferLengthSamples - captureWriteLeft;
+    copyInput(inputs, outputs, framesWritten, start);
+    framesWritten = start;
+
+    const std::int32_t captured = std::min(frames - start, space);
+    float* const left = bufferLeft.get() + captureWriteLeft;
+    float* const right = bufferRight.get() + captureWriteRight;
+    for (std::int32_t k = 0; k < captured; ++k) {
+        left[k] = inputs[0][start + k];
+        right[k] = inputs[1][start + k];
+        outputs[0][start + k] = left[k];
+        outputs[1][start + k] = right[k];
+    }
+    captureWriteLeft += captured;
+    captureWriteRight += captured;
+    framesWritten = start + captured;
+    captureStartOffset = 0;
+
+    if (start + space >= frames) {
+        return;
+    }
+    loopCaptured = true;
+    captureActive = false;
+    diagnostic("Capture complete!\n");
+    randomiseSlices();
+    orderPosition = 0;
+    // The clock restarts with the loop, whatever a repositioning during the capture left.
+    loopPosition = 0;
+    const Slice& first = sliceAtOrderPosition();
+    playPointerLeft = first.startLeft;
+    playPointerRight = first.startRight;
+    completedHere = true;
+    handOver(inputs, outputs, start + space, frames, framesWritten);
+}
+
+// The rest of the completing block plays the new loop straight, from the start of the slice at
+// order position 0: no fades, reversal or silence yet.
+void SlicerEffect::handOver(float* const* inputs, float* const* outputs, std::int32_t firstFrame,
+                            std::int32_t frames, std::int32_t& framesWritten)
+{
+    for (std::int32_t i = firstFrame; i < frames; ++i) {
+        const Slice& slice = sliceAtOrderPosition();
+        if (wasSuspended.load(kRelaxed)) {
+            outputs[0][i] = inputs[0][i];
+            outputs[1][i] = inputs[1][i];
+        } else if (slice.length <= 0) {
+            outputs[0][i] = 0.0f;
+            outputs[1][i] = 0.0f;
+        } else {
+            outputs[0][i] = readLeft(playPointerLeft);
+            outputs[1][i] = readRight(playPointerRight);
+        }
+        framesWritten = i + 1;
+        ++playPointerLeft;
+        ++playPointerRight;
+        ++loopPosition;
+        if (playPointerLeft >= slice.startLeft + slice.length) {
+            ++orderPosition;
+            if (orderPosition >= sliceCount) {
+                // Round again without wrap processing; the clock follows the pointers.
+                orderPosition = 0;
+                loopPosition = 0;
+            }
+            const Slice& next = sliceAtOrderPosition();
+            playPointerLeft = next.startLeft;
+            playPointerRight = next.startRight;
+        }
+    }
+    mirrorPointersInReversedSlot();
+}
+
+void SlicerEffect::restartCapture() noexcept
+{
+    captureWriteLeft = 0;
+    captureWriteRight = 0;
+    pendingSliceCount.store(sliceCountFor(cutsPerBar.load(kRelaxed), loopBeats.load(kRelaxed)),
+                            kRelaxed);
+    loopPosition = 0;
+    loopCaptured = false;
+    slicesReady = false;
+    captureActive = true;
+}
+
+} // namespace vorblexter
