@@ -59,9 +59,9 @@ std::string longText(VstInt32 value)
 TEST(FloatText, FillsEightCharactersWithPointAndFraction)
 {
     const FloatCase cases[] = {
-        {0.0f, "0.000000"},     {1.5f, "1.500000"},     {123.456f, "123.4560"},
-        {44100.0f, "44100.00"}, {-1.5f, "-1.50000"},    {-0.25f, "-0.25000"},
-        {-0.0f, "0.000000"},    {9.75f, "9.750000"},   {1000.0f, "1000.000"},
+        {0.0f, "0.000000"},     {1.5f, "1.500000"},  {123.456f, "123.4560"},
+        {44100.0f, "44100.00"}, {-1.5f, "-1.50000"}, {-0.25f, "-0.25000"},
+        {-0.0f, "0.000000"},    {9.75f, "9.750000"}, {1000.0f, "1000.000"},
     };
     for (const FloatCase& c : cases) {
         EXPECT_EQ(floatText(c.value), c.expected) << "value " << c.value;
@@ -97,11 +97,9 @@ TEST(FloatText, EndsWithPointWhenIntegerPartFillsWidth)
 TEST(FloatText, DropsPointRatherThanLeadingDigitWhenIntegerPartOverflows)
 {
     const FloatCase cases[] = {
-        {10000000.0f, "10000000"},
-        {12345678.0f, "12345678"},
+        {10000000.0f, "10000000"}, {12345678.0f, "12345678"},
         {99999992.0f, "99999992"}, // largest float not above the limit
-        {-1000000.0f, "-1000000"},
-        {-1234567.5f, "-1234567"},
+        {-1000000.0f, "-1000000"}, {-1234567.5f, "-1234567"},
         {-9999999.0f, "-9999999"},
     };
     for (const FloatCase& c : cases) {
@@ -147,16 +145,11 @@ TEST(LongText, RightAlignsInSevenAndCutsAfterEight)
         VstInt32 value;
         const char* expected;
     } cases[] = {
-        {0, "      0"},
-        {42, "     42"},
-        {-42, "    -42"},
-        {1234567, "1234567"},
-        {99999999, "99999999"},
-        {-1234567, "-1234567"},
-        {-123456789, "-1234567"},
-        {std::numeric_limits<VstInt32>::min(), "-2147483"},
-        {100000000, " Huge!  "},
-        {std::numeric_limits<VstInt32>::max(), " Huge!  "},
+        {0, "      0"},           {42, "     42"},
+        {-42, "    -42"},         {1234567, "1234567"},
+        {99999999, "99999999"},   {-1234567, "-1234567"},
+        {-123456789, "-1234567"}, {std::numeric_limits<VstInt32>::min(), "-2147483"},
+        {100000000, " Huge!  "},  {std::numeric_limits<VstInt32>::max(), " Huge!  "},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(longText(c.value), c.expected) << "value " << c.value;
@@ -210,12 +203,9 @@ TEST(EffectBaseText, DecibelsOfLinearGain)
 {
     TextEffect effect;
     const FloatCase cases[] = {
-        {1.0f, "0.000000"},
-        {0.5f, "-6.02059"},
-        {10.0f, "20.00000"},
-        {0.0f, "  -oo   "},
-        {-1.0f, "  -oo   "},
-        {std::numeric_limits<float>::quiet_NaN(), "  -oo   "},
+        {1.0f, "0.000000"},  {0.5f, "-6.02059"},
+        {10.0f, "20.00000"}, {0.0f, "  -oo   "},
+        {-1.0f, "  -oo   "}, {std::numeric_limits<float>::quiet_NaN(), "  -oo   "},
     };
     for (const FloatCase& c : cases) {
         EXPECT_EQ(callText(&EffectBase::dB2string, effect, c.value), c.expected)

@@ -1,0 +1,103 @@
+// The built plug-in library as a host finds it: one exported symbol, `main`, which builds a
+// working effect when called through the loaded library.
+#include "host/vst_abi.h"
+#include "tests/support/effect_driver.h"
+#include "tests/support/test_host.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#if !defined(VORBLEXTER_PLUGIN_PATH) || !defined(VORBLEXTER_NM)
+#error "VORBLEXTER_PLUGIN_PATH and VORBLEXTER_NM must name the plug-in library and the nm tool"
+#endif
+
+namespace vorblexter {
+namespace {
+
+using testing::TestHost;
+
+// Names the library defines in its dynamic symbol table, which is all a host's loader can look
+// up, as the toolchain's nm lists them ("address type name" per line).
+std::vector<std::string> definedDynamicSymbols(const std::string& path)
+{
+    const std::string command = std::string(VORBLEXTER_NM) + " -D --defined-only '" + path + "'";
+    std::vector<std::string> names;
+    FILE* listing = popen(command.c_str(), "r");
+    if (listing == nullptr) {
+        ADD_FAILURE() << "cannot run " << command;
+        return names;
+    }
+    std::array<char, 512> line{};
+    while (std::fgets(line.data(), static_cast<int>(line.size()), listing) != nullptr) {
+        std::istringstream fields(line.data());
+        std::string field;
+        std::string last;
+        while (fields >> field) {
+            last = field;
+        }
+        if (!last.empty()) {
+            names.push_back(last);
+        }
+    }
+    EXPECT_EQ(pclose(listing), 0) << command;
+    return names;
+}
+
+TEST(PluginLibrary, ExportsOnlyMain)
+{
+    EXPECT_EQ(definedDynamicSymbols(VORBLEXTER_PLUGIN_PATH), std::vector<std::string>{"main"});
+}
+
+TEST(PluginLibrary, MainOfTheLoadedLibraryBuildsAWorkingEffect)
+{
+    void* library = dlopen(VORBLEXTER_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(library, nullptr) << dlerror();
+    void* symbol = dlsym(library, "main");
+    ASSERT_NE(symbol, nullptr) << dlerror();
+    using EntryPoint = AEffect* (*)(audioMasterCallback);
+    EntryPoint entry = nullptr;
+    std::memcpy(&entry, &symbol, sizeof entry);
+
+    TestHost host;
+    AEffect* effect = entry(&TestHost::callback);
+    ASSERT_NE(effect, nullptr);
+    EXPECT_EQ(host.calls.size(), 1u);
+    EXPECT_EQ(effect->magic, 0x56737450);
+    EXPECT_EQ(effect->numPrograms, 1);
+    EXPECT_EQ(effect->numParams, 8);
+    EXPECT_EQ(effect->numInputs, 2);
+    EXPECT_EQ(effect->numOutputs, 2);
+    EXPECT_EQ(effect->flags, 24);
+    EXPECT_EQ(effect->uniqueID, 0x56726278);
+    EXPECT_EQ(effect->version, 1);
+    EXPECT_NE(effect->object, nullptr);
+    EXPECT_EQ(effect->dispatcher(effect, effGetVstVersion, 0, 0, nullptr, 0.0f), 2);
+
+    // While it waits for or captures a loop, the effect passes its input through unchanged.
+    host.timeInfo.samplePos = 512.0;
+    testing::StereoBlock input = testing::rampBlock(0.0, 64);
+    std::vector<float> left(64, -1.0f);
+    std::vector<float> right(64, -1.0f);
+    float* inputs[2] = {input.left.data(), input.right.data()};
+    float* outputs[2] = {left.data(), right.data()};
+    effect->processReplacing(effect, inputs, outputs, 64);
+    EXPECT_EQ(left, input.left);
+    EXPECT_EQ(right, input.right);
+    EXPECT_EQ(host.callsWithOpcode(audioMasterGetTime).size(), 1u);
+
+    EXPECT_EQ(effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f), 1);
+    host.versionAnswer = 0;
+    EXPECT_EQ(entry(&TestHost::callback), nullptr);
+    EXPECT_EQ(dlclose(library), 0);
+}
+
+} // namespace
+} // namespace vorblexter
