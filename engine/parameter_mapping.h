@@ -25,7 +25,9 @@ std::int32_t exponentialFromNormalized(float value) noexcept;
 // belongs to the step above it.
 std::int32_t stepFromNormalized(float value) noexcept;
 
-// Inverses, each rounded to a 32-bit float. Every answer maps back to the quantity it came from.
+// Inverses, each rounded to a 32-bit float. Step answers map back to their own step. Percent and
+// exponential answers map back only where the rounded float is not below the exact value: 57
+// reports 0.57f (0.5699999928), which reads back as 56; 20 and 25 read back as themselves.
 float normalizedFromPercent(std::int32_t percent) noexcept;
 float normalizedFromExponential(std::int32_t quantity) noexcept;
 float normalizedFromStep(std::int32_t step) noexcept;
