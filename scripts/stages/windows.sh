@@ -1,0 +1,179 @@
+#!/usr/bin/env bash
+# The Windows targets. Cross-builds the 32-bit and 64-bit plug-in DLLs with MinGW-w64, checks
+# their headers (machine, a single export `main`, system DLL imports only), runs the unit tests
+# and the scenario sessions under Wine, and requires the scenario digests of each DLL to equal
+# those of the Linux build bit for bit. Installs the cross compilers and Wine itself; everything
+# it builds, Wine's prefixes included, stays in build/, build-win32/ and build-win64/.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+root=$PWD
+
+# --- packages ------------------------------------------------------------------------------
+
+installed() {
+    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
+}
+
+install_packages() {
+    local as_root=()
+    if [[ $(id -u) -ne 0 ]]; then
+        as_root=(sudo)
+    fi
+    # The 32-bit Wine loader is an i386 package.
+    local added_i386=false
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        "${as_root[@]}" dpkg --add-architecture i386
+        added_i386=true
+    fi
+    local packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine32:i386 wine64)
+    local missing=()
+    for package in "${packages[@]}"; do
+        installed "$package" || missing+=("$package")
+    done
+    if ((${#missing[@]} > 0)) || $added_i386; then
+        echo "Installing: ${missing[*]}"
+        "${as_root[@]}" apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq \
+            --no-install-recommends "${missing[@]}" >/dev/null
+    fi
+}
+
+# --- binary checks -------------------------------------------------------------------------
+
+# Fails unless the DLL is a DLL for the expected machine, exports `main` and nothing else, and
+# imports only DLLs that every Windows installation has (no compiler runtime beside it).
+check_dll() {
+    local dll=$1 objdump=$2 format=$3 magic=$4 architecture=$5
+    local headers file_header
+    headers=$("$objdump" -p "$dll")
+    file_header=$("$objdump" -f "$dll")
+    local problems=()
+
+    grep -q "file format $format\$" <<<"$headers" || problems+=("file format is not $format")
+    grep -Eq "^Magic[[:space:]]+$magic" <<<"$headers" || problems+=("optional header is not $magic")
+    grep -q "^architecture: $architecture," <<<"$file_header" ||
+        problems+=("machine is not $architecture")
+    grep -Eq "^[[:space:]]+DLL\$" <<<"$headers" || problems+=("not marked as a DLL")
+
+    local exports
+    exports=$(sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$headers" |
+        sed -n 's/^[[:space:]]*\[ *[0-9]*\] //p' | tr '\n' ' ')
+    [[ $exports == "main " ]] || problems+=("exports are '${exports}', not exactly 'main'")
+
+    local imports import system_dll
+    imports=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers")
+    system_dll='^(kernel32|msvcrt|user32|advapi32|ntdll|gdi32|shell32|ole32|oleaut32|ws2_32|ucrtbase|api-ms-win-crt-[a-z0-9-]+)\.dll$'
+    grep -qix "kernel32.dll" <<<"$imports" || problems+=("no KERNEL32.dll import found")
+    while read -r import; do
+        [[ -z $import ]] && continue
+        if ! grep -Eqi "$system_dll" <<<"$import"; then
+            problems+=("imports $import, which is not a system DLL")
+        fi
+    done <<<"$imports"
+
+    if ((${#problems[@]} > 0)); then
+        echo "FAIL: $dll:" >&2
+        printf '  %s\n' "${problems[@]}" >&2
+        return 1
+    fi
+    echo "ok: $dll ($format, exports: main, imports: $(tr '\n' ' ' <<<"$imports"))"
+}
+
+# --- Wine ----------------------------------------------------------------------------------
+
+# Debian's loaders: `wine` would fall back to the 64-bit one, which cannot load a 32-bit DLL.
+wine32_loader=/usr/lib/wine/wine
+wine64_loader=/usr/lib/wine/wine64
+
+# Wine's server inherits the output of whatever starts it, so it is started on its own with
+# its output discarded; otherwise ctest's pipes stay open and every program pays for a start.
+start_wine() {
+    local loader=$1
+    mkdir -p "$WINEPREFIX"
+    wineserver -p >/dev/null 2>&1
+    "$loader" wineboot -i >/dev/null 2>&1
+    "$loader" cmd /c exit >/dev/null 2>&1
+}
+
+wine_prefixes=()
+stop_wine() {
+    for prefix in "${wine_prefixes[@]}"; do
+        WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
+    done
+}
+trap stop_wine EXIT
+
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+# Runs the scenario program for Windows on a DLL under Wine and compares its lines with the
+# Linux ones.
+compare_digests() {
+    local loader=$1 program=$2 dll=$3 name=$4
+    local output=$root/build-$name/scenario-digests-$name.txt
+    local windows_path
+    windows_path=$("$loader" winepath -w "$root/$dll" 2>/dev/null)
+    # The program writes text-mode lines (CR LF); the Linux lines end in LF.
+    "$loader" "$root/$program" "$windows_path" | tr -d '\r' >"$output"
+    if ! diff -u "$root/build/scenario-digests-linux.txt" "$output"; then
+        echo "FAIL: $name scenario digests differ from the Linux build" >&2
+        return 1
+    fi
+    echo "ok: $name digests equal the Linux ones ($(wc -l <"$output") scenarios)"
+}
+
+cmake_cross=(-G Ninja -DCMAKE_BUILD_TYPE=Release -DVORBLEXTER_WERROR=ON
+    -DVORBLEXTER_BUILD_TOOLS=OFF -DVORBLEXTER_BUILD_BENCHMARKS=OFF)
+
+# --- run -----------------------------------------------------------------------------------
+
+install_packages
+
+# The reference: the Linux plug-in and scenario program of the normal build.
+if [[ -f build/build.ninja ]]; then
+    cmake --build build -j 2 --target vorblexter1 scenario_digest
+else
+    ./scripts/build.sh
+fi
+build/tests/scenarios/scenario_digest build/vorblexter1.so >build/scenario-digests-linux.txt
+
+# 32-bit: the plug-in, the unit tests (GoogleTest built for the target from Debian's sources)
+# and the scenario program.
+toolchain32=$root/cmake/toolchains/mingw-i686.cmake
+gtest32=$root/build-win32/googletest
+if [[ ! -f $gtest32/lib/cmake/GTest/GTestConfig.cmake ]]; then
+    cmake -S /usr/src/googletest -B build-win32/googletest-build -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$toolchain32" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_INSTALL_PREFIX="$gtest32" >/dev/null
+    cmake --build build-win32/googletest-build -j 2 >/dev/null
+    cmake --install build-win32/googletest-build >/dev/null
+fi
+cmake -S . -B build-win32 "${cmake_cross[@]}" -DCMAKE_TOOLCHAIN_FILE="$toolchain32" \
+    -DVORBLEXTER_BUILD_TESTS=ON -DGTest_DIR="$gtest32/lib/cmake/GTest" >/dev/null
+cmake --build build-win32 -j 2
+check_dll build-win32/vorblexter1.dll i686-w64-mingw32-objdump pei-i386 "010b" i386
+
+# 64-bit: the plug-in and the scenario program, which needs no GoogleTest.
+toolchain64=$root/cmake/toolchains/mingw-x86_64.cmake
+cmake -S . -B build-win64 "${cmake_cross[@]}" -DCMAKE_TOOLCHAIN_FILE="$toolchain64" \
+    -DVORBLEXTER_BUILD_TESTS=OFF >/dev/null
+cmake --build build-win64 -j 2
+cmake -S tests/scenarios -B build-win64/scenarios -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DVORBLEXTER_WERROR=ON -DCMAKE_TOOLCHAIN_FILE="$toolchain64" >/dev/null
+cmake --build build-win64/scenarios -j 2
+check_dll build-win64/vorblexter1.dll x86_64-w64-mingw32-objdump pei-x86-64 "020b" i386:x86-64
+
+# Under Wine, 32-bit.
+export WINEARCH=win32 WINEPREFIX=$root/build-win32/wine-prefix
+wine_prefixes+=("$WINEPREFIX")
+start_wine "$wine32_loader"
+ctest --test-dir build-win32 --output-on-failure -j 2 --label-exclude soak
+compare_digests "$wine32_loader" build-win32/tests/scenarios/scenario_digest.exe \
+    build-win32/vorblexter1.dll win32
+WINEPREFIX=$WINEPREFIX wineserver -k >/dev/null 2>&1 || true
+
+# Under Wine, 64-bit.
+export WINEARCH=win64 WINEPREFIX=$root/build-win64/wine-prefix
+wine_prefixes+=("$WINEPREFIX")
+start_wine "$wine64_loader"
+compare_digests "$wine64_loader" build-win64/scenarios/scenario_digest.exe \
+    build-win64/vorblexter1.dll win64
