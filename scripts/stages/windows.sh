@@ -38,47 +38,6 @@ install_packages() {
     fi
 }
 
-# --- binary checks -------------------------------------------------------------------------
-
-# Fails unless the DLL is a DLL for the expected machine, exports `main` and nothing else, and
-# imports only DLLs that every Windows installation has (no compiler runtime beside it).
-check_dll() {
-    local dll=$1 objdump=$2 format=$3 magic=$4 architecture=$5
-    local headers file_header
-    headers=$("$objdump" -p "$dll")
-    file_header=$("$objdump" -f "$dll")
-    local problems=()
-
-    grep -q "file format $format\$" <<<"$headers" || problems+=("file format is not $format")
-    grep -Eq "^Magic[[:space:]]+$magic" <<<"$headers" || problems+=("optional header is not $magic")
-    grep -q "^architecture: $architecture," <<<"$file_header" ||
-        problems+=("machine is not $architecture")
-    grep -Eq "^[[:space:]]+DLL\$" <<<"$headers" || problems+=("not marked as a DLL")
-
-    local exports
-    exports=$(sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$headers" |
-        sed -n 's/^[[:space:]]*\[ *[0-9]*\] //p' | tr '\n' ' ')
-    [[ $exports == "main " ]] || problems+=("exports are '${exports}', not exactly 'main'")
-
-    local imports import system_dll
-    imports=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers")
-    system_dll='^(kernel32|msvcrt|user32|advapi32|ntdll|gdi32|shell32|ole32|oleaut32|ws2_32|ucrtbase|api-ms-win-crt-[a-z0-9-]+)\.dll$'
-    grep -qix "kernel32.dll" <<<"$imports" || problems+=("no KERNEL32.dll import found")
-    while read -r import; do
-        [[ -z $import ]] && continue
-        if ! grep -Eqi "$system_dll" <<<"$import"; then
-            problems+=("imports $import, which is not a system DLL")
-        fi
-    done <<<"$imports"
-
-    if ((${#problems[@]} > 0)); then
-        echo "FAIL: $dll:" >&2
-        printf '  %s\n' "${problems[@]}" >&2
-        return 1
-    fi
-    echo "ok: $dll ($format, exports: main, imports: $(tr '\n' ' ' <<<"$imports"))"
-}
-
 # --- Wine ----------------------------------------------------------------------------------
 
 # Debian's loaders: `wine` would fall back to the 64-bit one, which cannot load a 32-bit DLL.
@@ -150,7 +109,7 @@ fi
 cmake -S . -B build-win32 "${cmake_cross[@]}" -DCMAKE_TOOLCHAIN_FILE="$toolchain32" \
     -DVORBLEXTER_BUILD_TESTS=ON -DGTest_DIR="$gtest32/lib/cmake/GTest" >/dev/null
 cmake --build build-win32 -j 2
-check_dll build-win32/vorblexter1.dll i686-w64-mingw32-objdump pei-i386 "010b" i386
+./scripts/check-dll.sh build-win32/vorblexter1.dll i386
 
 # 64-bit: the plug-in and the scenario program, which needs no GoogleTest.
 toolchain64=$root/cmake/toolchains/mingw-x86_64.cmake
@@ -160,7 +119,7 @@ cmake --build build-win64 -j 2
 cmake -S tests/scenarios -B build-win64/scenarios -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DVORBLEXTER_WERROR=ON -DCMAKE_TOOLCHAIN_FILE="$toolchain64" >/dev/null
 cmake --build build-win64/scenarios -j 2
-check_dll build-win64/vorblexter1.dll x86_64-w64-mingw32-objdump pei-x86-64 "020b" i386:x86-64
+./scripts/check-dll.sh build-win64/vorblexter1.dll x86-64
 
 # Under Wine, 32-bit.
 export WINEARCH=win32 WINEPREFIX=$root/build-win32/wine-prefix
