@@ -1,0 +1,955 @@
+#include "fuzz/host_event_player.h"
+
+#include "engine/slice_random.h"
+#include "host/plugin_entry.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+
+namespace vorblexter::fuzzing {
+
+namespace {
+
+constexpr float kFloatNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float kFloatInf = std::numeric_limits<float>::infinity();
+constexpr double kDoubleNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kDoubleInf = std::numeric_limits<double>::infinity();
+
+constexpr float kFloats[] = {
+    0.0f,      1.0f,       0.5f,      0.25f,   0.57f,    0.1499f,     0.15f,   0.3f,
+    0.45f,     0.6f,       0.75f,     0.8999f, 0.9f,     0.999f,      -0.0f,   -0.5f,
+    -1.0f,     1.5f,       2.0f,      100.0f,  1e10f,    -1e10f,      3.0e38f, -3.0e38f,
+    kFloatInf, -kFloatInf, kFloatNaN, 1e-45f,  1.2e-38f, 21474836.0f, 2.3f,    0.0000001f,
+};
+
+constexpr std::int32_t kInts[] = {
+    0,
+    1,
+    2,
+    3,
+    4,
+    5,
+    6,
+    7,
+    8,
+    9,
+    -1,
+    -2,
+    31,
+    32,
+    63,
+    64,
+    100,
+    127,
+    128,
+    255,
+    256,
+    1024,
+    512,
+    44100,
+    8192,
+    65536,
+    1 << 24,
+    std::numeric_limits<std::int32_t>::max(),
+    std::numeric_limits<std::int32_t>::min(),
+};
+
+constexpr double kTempos[] = {
+    120.0,  240.0,  60.0,   90.0,  140.0,   174.0,      1.0,        300.0,
+    999.0,  0.0,    -120.0, 1e-30, 1e30,    kDoubleNaN, kDoubleInf, -kDoubleInf,
+    5e-324, 1e-300, 1e300,  0.001, 123.456, 33.3,
+};
+
+constexpr double kSampleRates[] = {
+    44100.0, 48000.0, 96000.0, 1000.0,     8000.0,     22050.0, 192000.0, 0.0,   -44100.0,
+    1e-30,   1e30,    1.0,     kDoubleNaN, kDoubleInf, 127.0,   1e300,    500.0,
+};
+
+constexpr std::int32_t kNumerators[] = {
+    4,
+    3,
+    1,
+    2,
+    5,
+    7,
+    0,
+    -1,
+    -4,
+    64,
+    1000,
+    std::numeric_limits<std::int32_t>::max(),
+    std::numeric_limits<std::int32_t>::min(),
+};
+
+constexpr double kNegativePositions[] = {-1.0, -0.5, -1000.0, -44100.5, -1e9, -1e15};
+constexpr double kExtremePositions[] = {
+    1e12,        9007199254740992.0, 4611686018427387904.0, 9.3e18,       1e300, kDoubleInf,
+    -kDoubleInf, kDoubleNaN,         2147483647.0,          2147483648.0, 0.0,   0.5,
+};
+
+constexpr std::int32_t kFrameCounts[] = {
+    64,   128,  256, 512,  1024, 32,   16,
+    1,    2,    3,   0,    100,  1000, 4096,
+    8192, 8191, 333, 2048, 997,  -1,   std::numeric_limits<std::int32_t>::min(),
+};
+
+constexpr const char* kVendors[] = {
+    "Steinberg", "Ableton",   "Steinberg Media", "Ableton AG", "Other Host Maker",
+    "",          "steinberg", "ABLETON",         "Stein berg", "xxSteinbergxx",
+};
+
+constexpr std::uint8_t kTableSelectors = 128;
+constexpr std::int32_t kDefaultVersion = 2400;
+constexpr std::size_t kTextCheckBytes = 32;
+
+template <typename T, std::size_t N> T pick(const T (&table)[N], std::uint8_t selector)
+{
+    return table[selector % N];
+}
+
+bool sameBits(float a, float b)
+{
+    return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
+}
+
+// Reads operands from the front of the input; past its end every byte reads as zero.
+class ByteReader {
+public:
+    ByteReader(const std::uint8_t* data, std::size_t size) : data(data), size(size) {}
+
+    bool atEnd() const { return position >= size; }
+
+    std::uint8_t byte() { return position < size ? data[position++] : 0; }
+
+    std::uint16_t u16()
+    {
+        const std::uint16_t low = byte();
+        return static_cast<std::uint16_t>(low | (byte() << 8));
+    }
+
+    std::uint32_t u32()
+    {
+        std::uint32_t value = 0;
+        for (int shift = 0; shift < 32; shift += 8) {
+            value |= static_cast<std::uint32_t>(byte()) << shift;
+        }
+        return value;
+    }
+
+    std::uint64_t u64()
+    {
+        const std::uint64_t low = u32();
+        return low | (static_cast<std::uint64_t>(u32()) << 32);
+    }
+
+    float rawFloat() { return std::bit_cast<float>(u32()); }
+
+    float floatOperand()
+    {
+        const std::uint8_t selector = byte();
+        return selector < kTableSelectors ? pick(kFloats, selector) : rawFloat();
+    }
+
+    std::int32_t intOperand() { return intOperand(kInts); }
+
+    template <std::size_t N> std::int32_t intOperand(const std::int32_t (&table)[N])
+    {
+        const std::uint8_t selector = byte();
+        return selector < kTableSelectors ? pick(table, selector)
+                                          : static_cast<std::int32_t>(u32());
+    }
+
+    template <std::size_t N> double doubleOperand(const double (&table)[N])
+    {
+        const std::uint8_t selector = byte();
+        return selector < kTableSelectors ? pick(table, selector) : std::bit_cast<double>(u64());
+    }
+
+    std::int32_t framesOperand()
+    {
+        const std::uint8_t selector = byte();
+        return selector < kTableSelectors
+                   ? pick(kFrameCounts, selector)
+                   : static_cast<std::int32_t>(u16() % (kMaxBlockFrames + 1));
+    }
+
+private:
+    const std::uint8_t* data;
+    std::size_t size;
+    std::size_t position = 0;
+};
+
+// What the host knows about one live effect.
+struct EffectSlot {
+    AEffect* effect = nullptr;
+    VstTimeInfo time{};
+    bool giveTime = true;
+    std::array<char, 64> vendor{};
+    std::array<char, 64> product{};
+    double position = 0.0;
+    std::int32_t lastFrames = 0;
+    float largestInput = 0.0f; // magnitude, over every non-NaN input sample fed so far
+    bool fedNonFinite = false;
+    std::array<float, 8> lastSet{};
+    std::array<bool, 8> lastSetValid{};
+    bool resumedSinceSet = false;
+};
+
+class Player;
+Player* activePlayer = nullptr;
+
+class Player {
+public:
+    Player(const std::uint8_t* data, std::size_t size) : reader(data, size)
+    {
+        activePlayer = this;
+        // Plans drawn from the same events must be the same on every replay.
+        threadSliceRandom().state = 1;
+        textBuffer = std::make_unique<char[]>(kTextBufferBytes);
+    }
+
+    ~Player()
+    {
+        for (EffectSlot& slot : slots) {
+            if (slot.effect != nullptr) {
+                slot.effect->dispatcher(slot.effect, effClose, 0, 0, nullptr, 0.0f);
+                slot.effect = nullptr;
+            }
+        }
+        activePlayer = nullptr;
+    }
+
+    Player(const Player&) = delete;
+    Player& operator=(const Player&) = delete;
+
+    PlayOutcome run()
+    {
+        while (!reader.atEnd() && outcome.ok) {
+            const std::uint8_t head = reader.byte();
+            const auto kind = static_cast<EventKind>(head % kEventKindCount);
+            const int slot = (head / kEventKindCount) % kSlotCount;
+            ++outcome.events;
+            playEvent(kind, slots[static_cast<std::size_t>(slot)]);
+        }
+        return outcome;
+    }
+
+    static VstIntPtr callback(AEffect* effect, VstInt32 opcode, VstInt32, VstIntPtr, void* ptr,
+                              float)
+    {
+        Player* player = activePlayer;
+        if (player == nullptr) {
+            return 0;
+        }
+        if (opcode == audioMasterVersion) {
+            return effect == nullptr ? player->versionAnswer : kDefaultVersion;
+        }
+        EffectSlot* slot = player->slotOf(effect);
+        if (slot == nullptr) {
+            return 0;
+        }
+        switch (opcode) {
+        case audioMasterGetTime:
+            return slot->giveTime ? reinterpret_cast<VstIntPtr>(&slot->time) : 0;
+        case audioMasterGetVendorString:
+            if (ptr != nullptr) {
+                std::memcpy(ptr, slot->vendor.data(), slot->vendor.size());
+            }
+            return 1;
+        case audioMasterGetProductString:
+            if (ptr != nullptr) {
+                std::memcpy(ptr, slot->product.data(), slot->product.size());
+            }
+            return 1;
+        default:
+            return 0;
+        }
+    }
+
+private:
+    EffectSlot* slotOf(AEffect* effect)
+    {
+        for (EffectSlot& slot : slots) {
+            if (slot.effect != nullptr && slot.effect == effect) {
+                return &slot;
+            }
+        }
+        return nullptr;
+    }
+
+    void fail(const std::string& what)
+    {
+        if (outcome.ok) {
+            outcome.ok = false;
+            outcome.violation = "event " + std::to_string(outcome.events) + ": " + what;
+        }
+    }
+
+    void playEvent(EventKind kind, EffectSlot& slot)
+    {
+        // Every event reads all its operands, live effect or not, so that the meaning of the
+        // bytes after it never depends on which slots are live.
+        switch (kind) {
+        case EventKind::create:
+            create(slot);
+            break;
+        case EventKind::close:
+            close(slot);
+            break;
+        case EventKind::setParameter:
+            setParameter(slot);
+            break;
+        case EventKind::getParameter:
+            getParameter(slot);
+            break;
+        case EventKind::dispatch:
+            dispatch(slot);
+            break;
+        case EventKind::mainsChanged:
+            mainsChanged(slot, (reader.byte() & 1) != 0);
+            break;
+        case EventKind::hostSettings:
+            hostSettings(slot);
+            break;
+        case EventKind::process:
+            process(slot);
+            break;
+        case EventKind::transport:
+            transport(slot);
+            break;
+        case EventKind::vendor:
+            vendor(slot);
+            break;
+        case EventKind::timeInfo:
+            slot.giveTime = (reader.byte() & 1) == 0;
+            break;
+        case EventKind::programName:
+            programName(slot);
+            break;
+        default:
+            break;
+        }
+    }
+
+    void create(EffectSlot& slot)
+    {
+        const std::int32_t version = reader.intOperand();
+        if (slot.effect != nullptr) {
+            return;
+        }
+        versionAnswer = version;
+        AEffect* effect = vorblexterPluginMain(&Player::callback);
+        versionAnswer = kDefaultVersion;
+        if (version == 0) {
+            if (effect != nullptr) {
+                fail("main answered a record to a host of version 0");
+                effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+            }
+            return;
+        }
+        if (effect == nullptr) {
+            fail("main answered null");
+            return;
+        }
+        ++outcome.effectsCreated;
+        slot = EffectSlot{};
+        slot.effect = effect;
+        std::strcpy(slot.vendor.data(), "Steinberg");
+        std::strcpy(slot.product.data(), "host event player");
+        slot.time.tempo = 240.0;
+        slot.time.sampleRate = 8000.0;
+        slot.time.timeSigNumerator = 4;
+        slot.time.timeSigDenominator = 4;
+        slot.time.flags = kVstTransportPlaying | kVstTempoValid | kVstTimeSigValid;
+        if (effect->magic != kEffectMagic || effect->numInputs != 2 || effect->numOutputs != 2 ||
+            effect->numParams != 8 || effect->processReplacing == nullptr) {
+            fail("record does not describe a stereo effect with 8 parameters");
+        }
+    }
+
+    void close(EffectSlot& slot)
+    {
+        if (slot.effect == nullptr) {
+            return;
+        }
+        const VstIntPtr answer =
+            slot.effect->dispatcher(slot.effect, effClose, 0, 0, nullptr, 0.0f);
+        slot.effect = nullptr;
+        if (answer != 1) {
+            fail("effClose answered " + std::to_string(answer));
+        }
+    }
+
+    void setParameter(EffectSlot& slot)
+    {
+        const std::int32_t index = reader.intOperand();
+        const float value = reader.floatOperand();
+        if (slot.effect == nullptr) {
+            return;
+        }
+        slot.effect->setParameter(slot.effect, index, value);
+        if (index >= 0 && index < 8) {
+            slot.lastSet[static_cast<std::size_t>(index)] = value;
+            slot.lastSetValid[static_cast<std::size_t>(index)] = true;
+        }
+    }
+
+    void getParameter(EffectSlot& slot)
+    {
+        const std::int32_t index = reader.intOperand();
+        if (slot.effect == nullptr) {
+            return;
+        }
+        const float value = slot.effect->getParameter(slot.effect, index);
+        if (index < 0 || index >= 8) {
+            return;
+        }
+        const auto i = static_cast<std::size_t>(index);
+        if (slot.lastSetValid[i] && !sameBits(value, slot.lastSet[i])) {
+            fail("getParameter(" + std::to_string(index) + ") is not the value last set");
+        } else if (!slot.lastSetValid[i] && slot.resumedSinceSet && !std::isfinite(value)) {
+            fail("getParameter(" + std::to_string(index) + ") is not finite after resume");
+        }
+    }
+
+    void mainsChanged(EffectSlot& slot, bool on)
+    {
+        if (slot.effect == nullptr) {
+            return;
+        }
+        slot.effect->dispatcher(slot.effect, effMainsChanged, 0, on ? 1 : 0, nullptr, 0.0f);
+        if (on) {
+            noteResume(slot);
+        }
+    }
+
+    // A resume reports every parameter afresh, so values set before it are no longer expected.
+    static void noteResume(EffectSlot& slot)
+    {
+        slot.lastSetValid.fill(false);
+        slot.resumedSinceSet = true;
+    }
+
+    void fillTextBuffer(std::uint8_t mode)
+    {
+        char* text = textBuffer.get();
+        switch (mode % 4) {
+        case 1:
+            std::memset(text, 0, kTextBufferBytes);
+            break;
+        case 2:
+            std::memset(text, 'A', kTextBufferBytes);
+            break;
+        default: {
+            std::memset(text, 'A', kTextBufferBytes);
+            const std::size_t count = std::min<std::size_t>(reader.byte(), kTextBufferBytes);
+            for (std::size_t i = 0; i < count; ++i) {
+                text[i] = static_cast<char>(reader.byte());
+            }
+            break;
+        }
+        }
+    }
+
+    void dispatch(EffectSlot& slot)
+    {
+        const VstInt32 opcode = static_cast<VstInt32>(reader.byte() % 76) - 5;
+        const std::int32_t index = reader.intOperand();
+        const std::int32_t value = reader.intOperand();
+        const std::uint8_t textMode = reader.byte();
+        char* text = nullptr;
+        if (textMode % 4 != 0) {
+            fillTextBuffer(textMode);
+            text = textBuffer.get();
+        }
+        const float opt = reader.floatOperand();
+        if (opcode == effClose) {
+            close(slot);
+            return;
+        }
+        if (slot.effect == nullptr) {
+            return;
+        }
+        slot.effect->dispatcher(slot.effect, opcode, index, value, text, opt);
+        if (opcode == effMainsChanged && value != 0) {
+            noteResume(slot);
+        }
+        // Texts the effect writes must end well inside any buffer a host offers.
+        const bool writesText = opcode == effGetProgramName ||
+                                ((opcode == effGetParamLabel || opcode == effGetParamDisplay ||
+                                  opcode == effGetParamName) &&
+                                 index >= 0 && index < 8);
+        if (text != nullptr && writesText && std::memchr(text, 0, kTextCheckBytes) == nullptr) {
+            fail("opcode " + std::to_string(opcode) + " left a text without a terminator");
+        }
+    }
+
+    void hostSettings(EffectSlot& slot)
+    {
+        const std::uint8_t choice = reader.byte() % 3;
+        const std::int32_t frames = choice != 0 ? reader.intOperand() : 0;
+        const float rate = choice != 1 ? reader.floatOperand() : 0.0f;
+        if (slot.effect == nullptr) {
+            return;
+        }
+        const VstInt32 opcode = choice == 0   ? effSetSampleRate
+                                : choice == 1 ? effSetBlockSize
+                                              : effSetBlockSizeAndSampleRate;
+        slot.effect->dispatcher(slot.effect, opcode, 0, frames, nullptr, rate);
+    }
+
+    void transport(EffectSlot& slot)
+    {
+        double tempo = reader.doubleOperand(kTempos);
+        const double rate = reader.doubleOperand(kSampleRates);
+        const std::int32_t numerator = reader.intOperand(kNumerators);
+        // A beat of more than kMaxFramesPerBeat frames could ask for loops of gigabytes: the
+        // tempo is raised until the beat lasts half the bound. Beats far beyond any buffer the
+        // effect accepts (above 2e9 frames) stay: it refuses them without allocating.
+        const double framesPerBeat = 60.0 / tempo * rate;
+        if (std::isfinite(framesPerBeat) && framesPerBeat > kMaxFramesPerBeat &&
+            framesPerBeat <= 2.0e9) {
+            tempo = rate * 60.0 / (kMaxFramesPerBeat / 2.0);
+        }
+        slot.time.tempo = tempo;
+        slot.time.sampleRate = rate;
+        slot.time.timeSigNumerator = numerator;
+    }
+
+    void vendor(EffectSlot& slot)
+    {
+        const std::uint8_t choice = reader.byte();
+        slot.vendor.fill('\0');
+        if (choice < kTableSelectors) {
+            const char* text = pick(kVendors, choice);
+            std::memcpy(slot.vendor.data(), text, std::strlen(text));
+            return;
+        }
+        for (char& c : slot.vendor) {
+            c = static_cast<char>(reader.byte());
+        }
+    }
+
+    void programName(EffectSlot& slot)
+    {
+        const std::size_t length = std::min<std::size_t>(reader.byte(), kTextBufferBytes);
+        char* text = textBuffer.get();
+        std::memset(text, 'N', kTextBufferBytes);
+        for (std::size_t i = 0; i < length; ++i) {
+            text[i] = static_cast<char>(reader.byte());
+        }
+        if (slot.effect == nullptr) {
+            return;
+        }
+        const std::string expected(text, ::strnlen(text, 31));
+        slot.effect->dispatcher(slot.effect, effSetProgramName, 0, 0, text, 0.0f);
+
+        std::memset(text, 'Z', kTextBufferBytes);
+        slot.effect->dispatcher(slot.effect, effGetProgramName, 0, 0, text, 0.0f);
+        if (std::memchr(text, 0, kTextCheckBytes) == nullptr) {
+            fail("program name without a terminator");
+        } else if (expected != text) {
+            fail("program name did not round-trip");
+        }
+    }
+
+    double nextPosition(EffectSlot& slot)
+    {
+        const std::uint8_t move = reader.byte() % 16;
+        const double last = slot.position;
+        if (move < kMoveStand) {
+            return last + std::max<std::int32_t>(slot.lastFrames, 0);
+        }
+        switch (move) {
+        case kMoveStand:
+            return last;
+        case kMoveBack:
+            return last - (static_cast<double>(reader.u16()) + 1.0);
+        case kMoveForward:
+            return last + static_cast<double>(reader.u16());
+        case kMoveNegative:
+            return pick(kNegativePositions, reader.byte());
+        case kMoveExtreme:
+            return pick(kExtremePositions, reader.byte());
+        default:
+            return std::bit_cast<double>(reader.u64());
+        }
+    }
+
+    void fillInput(std::uint8_t pattern, std::vector<float>& left, std::vector<float>& right)
+    {
+        const std::size_t frames = left.size();
+        std::uint32_t noise = 1;
+        auto nextNoise = [&noise]() {
+            noise = noise * 1664525u + 1013904223u;
+            return static_cast<float>(static_cast<std::int32_t>(noise >> 8) - (1 << 23)) /
+                   static_cast<float>(1 << 23);
+        };
+        switch (pattern % 8) {
+        case kInputSilence:
+            std::fill(left.begin(), left.end(), 0.0f);
+            std::fill(right.begin(), right.end(), 0.0f);
+            break;
+        case kInputRamp:
+            for (std::size_t k = 0; k < frames; ++k) {
+                const auto value =
+                    static_cast<float>(static_cast<double>(k + 1) / (kMaxBlockFrames + 1));
+                left[k] = value;
+                right[k] = -value;
+            }
+            break;
+        case kInputConstant: {
+            const float value = reader.floatOperand();
+            std::fill(left.begin(), left.end(), value);
+            std::fill(right.begin(), right.end(), value);
+            break;
+        }
+        case kInputRaw: {
+            const std::size_t count = 1 + reader.byte() % 8;
+            float values[8];
+            for (std::size_t i = 0; i < count; ++i) {
+                values[i] = reader.rawFloat();
+            }
+            for (std::size_t k = 0; k < frames; ++k) {
+                left[k] = values[k % count];
+                right[k] = values[(k + 1) % count];
+            }
+            break;
+        }
+        case kInputSquare:
+        case kInputHuge: {
+            const float level = pattern % 8 == kInputSquare ? 1.0f : 1.7e38f;
+            for (std::size_t k = 0; k < frames; ++k) {
+                left[k] = k % 2 == 0 ? level : -level;
+                right[k] = -left[k];
+            }
+            break;
+        }
+        default: { // noise, and noise with one bad sample
+            noise = reader.byte() + 1u;
+            for (std::size_t k = 0; k < frames; ++k) {
+                left[k] = nextNoise();
+                right[k] = nextNoise();
+            }
+            const std::uint8_t where = pattern % 8 == kInputOneBad ? reader.byte() : 0;
+            if (pattern % 8 == kInputOneBad && frames > 0) {
+                const float bad = where % 2 == 0 ? kFloatNaN : kFloatInf;
+                (where % 4 < 2 ? left : right)[(where * 131u) % frames] = bad;
+            }
+            break;
+        }
+        }
+    }
+
+    void process(EffectSlot& slot)
+    {
+        const std::uint8_t flags = reader.byte();
+        const std::int32_t frames = reader.framesOperand();
+        const double position = nextPosition(slot);
+        const std::uint8_t pattern = reader.byte();
+
+        const std::int32_t counted = std::max<std::int32_t>(frames, 0);
+        const bool plays = slot.effect != nullptr && framesPlayed + counted <= kMaxFramesPerInput;
+        // Exactly sized so that any read or write past the block is caught.
+        const auto size = static_cast<std::size_t>(plays ? counted : 0);
+        std::vector<float> inLeft(size);
+        std::vector<float> inRight(size);
+        fillInput(pattern, inLeft, inRight);
+        if (!plays) {
+            return;
+        }
+        framesPlayed += counted;
+        slot.time.samplePos = position;
+        const std::vector<float> sentLeft = inLeft;
+        const std::vector<float> sentRight = inRight;
+        std::vector<float> outLeft(size, kFloatNaN);
+        std::vector<float> outRight(size, kFloatNaN);
+
+        float* inputs[2] = {inLeft.data(), inRight.data()};
+        float* outputs[2] = {outLeft.data(), outRight.data()};
+        float* nothing[2] = {nullptr, nullptr};
+        const bool nullBuffers = (flags & kProcessNullBuffers) == kProcessNullBuffers;
+        if ((flags & kProcessInPlace) != 0) {
+            outputs[0] = inLeft.data();
+            outputs[1] = inRight.data();
+        }
+        float** in = nullBuffers ? nothing : inputs;
+        float** out = nullBuffers ? nothing : outputs;
+
+        for (std::size_t k = 0; k < size; ++k) {
+            for (const float sample : {sentLeft[k], sentRight[k]}) {
+                if (!std::isfinite(sample)) {
+                    slot.fedNonFinite = true;
+                }
+                if (!std::isnan(sample)) {
+                    slot.largestInput = std::max(slot.largestInput, std::fabs(sample));
+                }
+            }
+        }
+
+        if ((flags & kProcessAccumulating) != 0) {
+            slot.effect->process(slot.effect, in, out, frames);
+        } else {
+            slot.effect->processReplacing(slot.effect, in, out, frames);
+        }
+        ++outcome.blocks;
+        slot.position = position;
+        slot.lastFrames = frames;
+        if (nullBuffers) {
+            return;
+        }
+        checkChannel(slot, sentLeft, outputs[0], "left");
+        checkChannel(slot, sentRight, outputs[1], "right");
+    }
+
+    void checkChannel(const EffectSlot& slot, const std::vector<float>& sent, const float* output,
+                      const char* channel)
+    {
+        for (std::size_t k = 0; k < sent.size(); ++k) {
+            const float out = output[k];
+            if (sameBits(out, sent[k])) {
+                continue;
+            }
+            ++outcome.framesChanged;
+            if (!std::isfinite(out)) {
+                if (!slot.fedNonFinite) {
+                    fail(std::string("non-finite output from finite input, ") + channel +
+                         " frame " + std::to_string(k));
+                    return;
+                }
+                if (std::isnan(out)) {
+                    continue;
+                }
+            }
+            if (std::fabs(out) > slot.largestInput) {
+                fail(std::string("output louder than any input, ") + channel + " frame " +
+                     std::to_string(k));
+                return;
+            }
+        }
+    }
+
+    ByteReader reader;
+    std::array<EffectSlot, kSlotCount> slots{};
+    std::unique_ptr<char[]> textBuffer;
+    PlayOutcome outcome;
+    std::int64_t framesPlayed = 0;
+    VstIntPtr versionAnswer = kDefaultVersion;
+};
+
+} // namespace
+
+PlayOutcome playHostEvents(const std::uint8_t* data, std::size_t size)
+{
+    Player player(data, size);
+    return player.run();
+}
+
+void HostEventWriter::event(int slot, EventKind kind)
+{
+    byte(static_cast<std::uint8_t>((slot % kSlotCount) * kEventKindCount + static_cast<int>(kind)));
+}
+
+void HostEventWriter::byte(std::uint8_t value)
+{
+    data.push_back(value);
+}
+
+void HostEventWriter::rawFloat(float value)
+{
+    byte(0xFF);
+    const auto bits = std::bit_cast<std::uint32_t>(value);
+    for (int shift = 0; shift < 32; shift += 8) {
+        byte(static_cast<std::uint8_t>(bits >> shift));
+    }
+}
+
+void HostEventWriter::rawInt(std::int32_t value)
+{
+    byte(0xFF);
+    const auto bits = static_cast<std::uint32_t>(value);
+    for (int shift = 0; shift < 32; shift += 8) {
+        byte(static_cast<std::uint8_t>(bits >> shift));
+    }
+}
+
+void HostEventWriter::rawDouble(double value)
+{
+    byte(0xFF);
+    const auto bits = std::bit_cast<std::uint64_t>(value);
+    for (int shift = 0; shift < 64; shift += 8) {
+        byte(static_cast<std::uint8_t>(bits >> shift));
+    }
+}
+
+void HostEventWriter::frames(std::int32_t value)
+{
+    byte(0xFF);
+    const auto count = static_cast<std::uint16_t>(std::clamp<std::int32_t>(value, 0, 8192));
+    byte(static_cast<std::uint8_t>(count));
+    byte(static_cast<std::uint8_t>(count >> 8));
+}
+
+HostEventWriter& HostEventWriter::create(int slot, std::int32_t versionAnswer)
+{
+    event(slot, EventKind::create);
+    rawInt(versionAnswer);
+    return *this;
+}
+
+HostEventWriter& HostEventWriter::close(int slot)
+{
+    event(slot, EventKind::close);
+    return *this;
+}
+
+HostEventWriter& HostEventWriter::setParameter(int slot, std::int32_t index, float value)
+{
+    event(slot, EventKind::setParameter);
+    rawInt(index);
+    rawFloat(value);
+    return *this;
+}
+
+HostEventWriter& HostEventWriter::getParameter(int slot, std::int32_t index)
+{
+    event(slot, EventKind::getParameter);
+    rawInt(index);
+    return *this;
+}
+
+HostEventWriter& HostEventWriter::dispatch(int slot, VstInt32 opcode, std::int32_t index,
+                                           std::int32_t value, std::uint8_t textMode, float opt)
+{
+    event(slot, EventKind::dispatch);
+    byte(static_cast<std::uint8_t>(opcode + 5));
+    rawInt(index);
+    rawInt(value);
+    byte(textMode);
+    if (textMode % 4 == 3) {
+        byte(0); // no bytes of its own: the buffer is all 'A', unterminated
+    }
+    rawFloat(opt);
+    return *this;
+}
+
+HostEventWriter& HostEventWriter::mainsChanged(int slot, bool on)
+{
+    event(slot, EventKind::mainsChanged);
+    byte(on ? 1 : 0);
+    return *this;
+}
+
+HostEventWriter& HostEventWriter::sampleRate(int slot, float rate)
+{
+    event(slot, EventKind::hostSettings);
+    byte(0);
+    rawFloat(rate);
+    return *this;
+}
+
+HostEventWriter& HostEventWriter::blockSize(int slot, std::int32_t frames)
+{
+    event(slot, EventKind::hostSettings);
+    byte(1);
+    rawInt(frames);
+    return *this;
+}
+
+HostEventWriter& HostEventWriter::process(int slot, std::int32_t frameCount, std::uint8_t flags,
+                                          std::uint8_t move, std::uint8_t pattern)
+{
+    event(slot, EventKind::process);
+    byte(flags);
+    frames(frameCount);
+    byte(move);
+    if (move == kMoveBack || move == kMoveForward) {
+        byte(0);
+        byte(1); // 256 frames
+    }
+    byte(pattern);
+    return *this;
+}
+
+HostEventWriter& HostEventWriter::processAt(int slot, std::int32_t frameCount, double samplePos,
+                                            std::uint8_t flags, std::uint8_t pattern)
+{
+    event(slot, EventKind::process);
+    byte(flags);
+    frames(frameCount);
+    byte(kMoveRaw);
+    const auto bits = std::bit_cast<std::uint64_t>(samplePos);
+    for (int shift = 0; shift < 64; shift += 8) {
+        byte(static_cast<std::uint8_t>(bits >> shift));
+    }
+    byte(pattern);
+    return *this;
+}
+
+HostEventWriter& HostEventWriter::processNoise(int slot, std::int32_t frameCount, std::uint8_t seed,
+                                               std::uint8_t flags)
+{
+    process(slot, frameCount, flags, kMoveAdvance, kInputNoise);
+    byte(seed);
+    return *this;
+}
+
+HostEventWriter& HostEventWriter::processWithBadSample(int slot, std::int32_t frameCount,
+                                                       std::uint8_t where)
+{
+    process(slot, frameCount, 0, kMoveAdvance, kInputOneBad);
+    byte(1);
+    byte(where);
+    return *this;
+}
+
+HostEventWriter& HostEventWriter::transport(int slot, double tempo, double sampleRate,
+                                            std::int32_t numerator)
+{
+    event(slot, EventKind::transport);
+    rawDouble(tempo);
+    rawDouble(sampleRate);
+    rawInt(numerator);
+    return *this;
+}
+
+HostEventWriter& HostEventWriter::vendorBytes(int slot, const std::array<char, 64>& bytes)
+{
+    event(slot, EventKind::vendor);
+    byte(0xFF);
+    for (const char c : bytes) {
+        byte(static_cast<std::uint8_t>(c));
+    }
+    return *this;
+}
+
+HostEventWriter& HostEventWriter::vendorText(int slot, const std::string& text)
+{
+    std::array<char, 64> bytes{};
+    std::memcpy(bytes.data(), text.data(), std::min(text.size(), bytes.size()));
+    return vendorBytes(slot, bytes);
+}
+
+HostEventWriter& HostEventWriter::timeInfo(int slot, bool give)
+{
+    event(slot, EventKind::timeInfo);
+    byte(give ? 0 : 1);
+    return *this;
+}
+
+HostEventWriter& HostEventWriter::programName(int slot, const std::string& name)
+{
+    event(slot, EventKind::programName);
+    const std::size_t length = std::min<std::size_t>(name.size(), 255);
+    byte(static_cast<std::uint8_t>(length));
+    for (std::size_t i = 0; i < length; ++i) {
+        byte(static_cast<std::uint8_t>(name[i]));
+    }
+    return *this;
+}
+
+} // namespace vorblexter::fuzzing
