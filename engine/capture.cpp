@@ -178,7 +178,9 @@ void SlicerEffect::captureFrames(float* const* inputs, float* const* outputs, st
     framesWritten = start + captured;
     captureStartOffset = 0;
 
-    if (start + space >= frames) {
+    // After a restart in this block the next block's set-up replaces these buffers and slices, so
+    // a loop completed now would leave playback reading a layout that no longer exists.
+    if (start + space >= frames || !slicesReady) {
         return;
     }
     loopCaptured = true;
