@@ -1,0 +1,393 @@
+// Whole-block scenarios of waiting, capturing and the hand-over to playback, driven through the
+// effect's record. The transport runs at 240 BPM and 1000 Hz, so a beat is 250 frames and the
+// default four-beat loop (and a 4/4 bar) 1000 frames. Inputs are ramps naming their transport
+// position: left p, right -p.
+#include "tests/support/diagnostics_capture.h"
+#include "tests/support/effect_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vorblexter::testing {
+namespace {
+
+class Session {
+public:
+    explicit Session(VstInt32 barBeats = 4)
+    {
+        setTransport(host.timeInfo, 240.0, 1000.0, barBeats);
+    }
+
+    StereoBlock input(double at, int frames) const { return rampBlock(at - rampOrigin, frames); }
+
+    // Runs one block at `at` and leaves the transport at its end.
+    StereoBlock runAt(double at, int frames)
+    {
+        lastStart = at;
+        position = at + frames;
+        return fx.run(at, input(at, frames));
+    }
+    StereoBlock play(int frames) { return runAt(position, frames); }
+    // Runs a block at the same position as the last one: a standing transport.
+    StereoBlock stand(int frames) { return runAt(lastStart, frames); }
+
+    SlicerEffect& engine() { return fx.engine(); }
+
+    TestHost host;
+    EffectDriver fx{host};
+    double position = 0.0;
+    double lastStart = 0.0;
+    double rampOrigin = 0.0; // subtracted from positions so inputs stay exact as floats
+};
+
+// The driver fills the outputs with a sentinel before each block, so frames the effect leaves
+// unwritten fail this.
+void expectInputCopied(Session& session, const StereoBlock& out, int from, int to)
+{
+    const StereoBlock in = session.input(session.lastStart, static_cast<int>(out.left.size()));
+    for (int k = from; k < to; ++k) {
+        ASSERT_EQ(out.left[k], in.left[k]) << "frame " << k;
+        ASSERT_EQ(out.right[k], in.right[k]) << "frame " << k;
+    }
+}
+
+// Frames [from, to) of `out` play the captured loop unscaled from buffer index `first` on,
+// where index i holds the input of transport position `loopStart` + i.
+void expectLoopPlayed(const StereoBlock& out, int from, int to, int first, double loopStart)
+{
+    for (int k = from; k < to; ++k) {
+        const auto value = static_cast<float>(loopStart + first + (k - from));
+        ASSERT_EQ(out.left[k], value) << "frame " << k;
+        ASSERT_EQ(out.right[k], -value) << "frame " << k;
+    }
+}
+
+// Blocks of 250 from the origin: the block at 750 ends on the bar line, 1000 to 1750 capture,
+// the block at 2000 completes with nothing left to capture and plays slot 0 of the new loop.
+void captureStandardLoop(Session& session)
+{
+    while (session.position <= 2000.0) {
+        session.play(250);
+    }
+    ASSERT_TRUE(session.engine().loopCaptured);
+}
+
+TEST(Capture, WaitsWithInputPassedThroughAfterAStandingFirstBlockAtTheOrigin)
+{
+    DiagnosticsCapture diagnostics;
+    Session session;
+    SlicerEffect& engine = session.engine();
+
+    StereoBlock out = session.runAt(0.0, 100);
+    expectInputCopied(session, out, 0, 100);
+    EXPECT_FALSE(engine.slicesReady);
+    EXPECT_EQ(engine.blocksInLoop, 0);
+    EXPECT_EQ(diagnostics.count("User has resumed aftera suspend...\n"), 1);
+
+    // At 100 the block is not within its own length of the origin, so it waits for a bar line.
+    for (int block = 0; block < 8; ++block) {
+        out = session.play(100);
+        expectInputCopied(session, out, 0, 100);
+    }
+    EXPECT_TRUE(engine.slicesReady);
+    EXPECT_FALSE(engine.captureActive);
+    EXPECT_EQ(engine.captureWriteLeft, 0);
+    EXPECT_EQ(engine.blocksInLoop, 0);
+    EXPECT_EQ(engine.lastSamplePos, 800.0);
+}
+
+struct StartCase {
+    const char* name;
+    VstInt32 barBeats; // 2: 500-frame bars, 4: 1000-frame bars
+    int frames;
+    double position;
+    std::optional<int> startFrame; // none: the block keeps waiting
+    const char* message;
+};
+
+TEST(Capture, StartsInTheFirstBlockOrAtTheLastBarLineInsideABlock)
+{
+    const char* const bar = "Capturing from some place cos bar boundary\n";
+    const char* const first = "Capturing from first sample Frame\n";
+    const StartCase cases[] = {
+        {"bar line at 500 inside the block", 2, 64, 480.0, 20, bar},
+        {"block ending on the bar line captures nothing yet", 2, 64, 436.0, 64, bar},
+        {"bar line on the first frame belongs to the block before", 2, 64, 500.0, std::nullopt, ""},
+        {"block within its own length of the origin", 4, 64, 50.0, 0, first},
+        {"negative position", 4, 64, -10.0, 0, first},
+        {"block longer than a bar: the last of its bar lines", 2, 1200, 2600.0, 900, bar},
+        {"block longer than a bar ending on a bar line", 2, 1200, 2300.0, 1200, bar},
+    };
+    for (const StartCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        DiagnosticsCapture diagnostics;
+        Session session(c.barBeats);
+        const StereoBlock out = session.runAt(c.position, c.frames);
+        const SlicerEffect& engine = session.engine();
+
+        expectInputCopied(session, out, 0, c.frames);
+        EXPECT_EQ(engine.captureActive, c.startFrame.has_value());
+        EXPECT_EQ(engine.blocksInLoop, c.startFrame ? 1 : 0);
+        if (c.startFrame) {
+            EXPECT_EQ(diagnostics.count(c.message), 1);
+            EXPECT_EQ(engine.captureWriteLeft, c.frames - *c.startFrame);
+            if (*c.startFrame < c.frames) {
+                EXPECT_EQ(engine.bufferLeft[0], static_cast<float>(c.position + *c.startFrame));
+                EXPECT_EQ(engine.bufferRight[0], -static_cast<float>(c.position + *c.startFrame));
+            }
+        } else {
+            EXPECT_EQ(engine.captureWriteLeft, 0);
+        }
+    }
+}
+
+TEST(Capture, CompletesAtTheBlockEdgeAndHandsOverInTheNextBlockWithMessagesInOrder)
+{
+    DiagnosticsCapture diagnostics;
+    Session session;
+    session.fx.setParameter(kVorblex, 0.0f);
+    SlicerEffect& engine = session.engine();
+
+    while (session.position < 1750.0) {
+        const StereoBlock out = session.play(250);
+        expectInputCopied(session, out, 0, 250);
+    }
+    // 250 frames into 250 frames of space fill the buffers without completing.
+    StereoBlock out = session.play(250);
+    expectInputCopied(session, out, 0, 250);
+    EXPECT_FALSE(engine.loopCaptured);
+    EXPECT_EQ(engine.captureWriteLeft, 1000);
+
+    out = session.play(250);
+    EXPECT_TRUE(engine.loopCaptured);
+    EXPECT_FALSE(engine.captureActive);
+    expectLoopPlayed(out, 0, 250, 0, 1000.0);
+    EXPECT_EQ(engine.orderPosition, 1);
+    EXPECT_EQ(engine.loopPosition, 250);
+    EXPECT_EQ(engine.blocksInLoop, 6); // the block ending on the bar line, four captures, this
+
+    while (session.position < 4250.0) {
+        session.play(250);
+    }
+    const std::vector<std::string> expected = {
+        "object instantiated\n", "User has resumed aftera suspend...\n",
+        "Slices not Set up\n",   "Setting up Buffers\n",
+        "Setting up Slices\n",   "Capturing from some place cos bar boundary\n",
+        "Capture complete!\n",   "Randomising Slices\n",
+        "loop.....\n",           "Param changed\n",
+        "Setting up Slices\n",   "Randomising Slices\n",
+        "loop.....\n",           "Variation period over\n",
+        "Randomising Slices\n"};
+    EXPECT_EQ(diagnostics.messages(), expected);
+}
+
+TEST(Capture, BlocksLongerThanABarStartAtTheLastBarLineAndCompleteMidBlock)
+{
+    Session session(2); // 500-frame bars: remainders alone miss the lines in these blocks
+    session.fx.setParameter(kVorblex, 0.0f);
+    SlicerEffect& engine = session.engine();
+    session.runAt(0.0, 1200);
+
+    // 1200..2399 holds bar lines at 1500 and 2000; capture starts at the later one, frame 800.
+    StereoBlock out = session.play(1200);
+    expectInputCopied(session, out, 0, 1200);
+    EXPECT_TRUE(engine.captureActive);
+    EXPECT_EQ(engine.captureWriteLeft, 400);
+
+    // 600 frames fill the loop; the other 600 play it from its start.
+    out = session.play(1200);
+    expectInputCopied(session, out, 0, 600);
+    expectLoopPlayed(out, 600, 1200, 0, 2000.0);
+    EXPECT_TRUE(engine.loopCaptured);
+    EXPECT_EQ(engine.loopPosition, 600);
+    EXPECT_EQ(engine.orderPosition, 2);
+    EXPECT_EQ(engine.playPointerLeft, 600);
+}
+
+TEST(Capture, CaptureStartingAndCompletingInOneBlockBeginsAtTheBarLine)
+{
+    DiagnosticsCapture diagnostics;
+    Session session(8); // 2000-frame bars, 1000-frame loop
+    session.fx.setParameter(kVorblex, 0.0f);
+    const StereoBlock out = session.runAt(1600.0, 1600);
+    const SlicerEffect& engine = session.engine();
+
+    expectInputCopied(session, out, 0, 1400);
+    expectLoopPlayed(out, 1400, 1600, 0, 2000.0);
+    EXPECT_EQ(engine.bufferLeft[0], 2000.0f);
+    EXPECT_EQ(engine.bufferLeft[999], 2999.0f);
+    EXPECT_EQ(engine.captureStartOffset, 0);
+    EXPECT_TRUE(diagnostics.containsInOrder(
+        {"Capturing from some place cos bar boundary\n", "Capture complete!\n"}));
+}
+
+TEST(Capture, LoopLengthChangeWhileWaitingCapturesAtOnceAndTheLoopBeginsWithTheNextBlock)
+{
+    DiagnosticsCapture diagnostics;
+    Session session;
+    SlicerEffect& engine = session.engine();
+    session.runAt(0.0, 250);
+    session.play(250);
+    session.fx.setParameter(kLoopLength, 0.0f); // one beat: 250 frames
+
+    StereoBlock out = session.play(250); // at 500: no bar line
+    expectInputCopied(session, out, 0, 250);
+    EXPECT_EQ(diagnostics.count("IN CAPTURE - loop changed\n"), 1);
+    EXPECT_TRUE(engine.captureActive);
+    EXPECT_FALSE(engine.slicesReady);
+
+    out = session.play(250); // new buffers; their 250 frames are exactly this block
+    expectInputCopied(session, out, 0, 250);
+    EXPECT_EQ(engine.bufferLengthSamples, 250);
+    EXPECT_EQ(engine.sliceCount, 1);
+
+    out = session.play(250);
+    expectLoopPlayed(out, 0, 250, 0, 750.0);
+    EXPECT_EQ(diagnostics.count("Capturing from some place cos bar boundary\n"), 0);
+    EXPECT_EQ(diagnostics.count("Capturing from first sample Frame\n"), 0);
+}
+
+TEST(Capture, RestartInABlockThatFillsTheBuffersCompletesOnlyInTheNextBlock)
+{
+    DiagnosticsCapture diagnostics;
+    Session session;
+    SlicerEffect& engine = session.engine();
+    session.fx.setParameter(kLoopLength, 0.0f); // one beat: 250 frames, restarting at once
+    session.runAt(0.0, 1200);
+
+    StereoBlock out = session.play(1200);
+    expectInputCopied(session, out, 0, 1200);
+    EXPECT_FALSE(engine.loopCaptured);
+
+    // The loop is this block's first 250 frames; the rest of the block plays it round.
+    out = session.play(1200);
+    expectInputCopied(session, out, 0, 250);
+    for (int k = 250; k < 1200; ++k) {
+        ASSERT_EQ(out.left[k], static_cast<float>(2400 + (k - 250) % 250)) << "frame " << k;
+    }
+    out = session.play(1200);
+    EXPECT_EQ(out.left[0], 2600.0f); // clock 200 of the single slot
+    EXPECT_EQ(diagnostics.count("playPointers gone out out of bounds\n"), 0);
+}
+
+TEST(Capture, JumpBackThenStandingRestartsTheCaptureInEveryStandingBlock)
+{
+    DiagnosticsCapture diagnostics;
+    Session session;
+    SlicerEffect& engine = session.engine();
+    captureStandardLoop(session);
+
+    session.runAt(500.0, 250); // moving backwards still plays
+    EXPECT_TRUE(engine.loopCaptured);
+    for (int block = 0; block < 3; ++block) {
+        // A restart that ran once would leave this as it is.
+        engine.captureActive = false;
+        const StereoBlock out = session.stand(250);
+        expectInputCopied(session, out, 0, 250);
+        EXPECT_FALSE(engine.loopCaptured);
+        EXPECT_TRUE(engine.captureActive);
+        EXPECT_FALSE(engine.slicesReady);
+    }
+
+    diagnostics.clear();
+    const StereoBlock out = session.play(250); // moves again: a new loop from its first frame
+    expectInputCopied(session, out, 0, 250);
+    EXPECT_EQ(diagnostics.count("Slices not Set up\n"), 1);
+    EXPECT_EQ(engine.captureWriteLeft, 250);
+    EXPECT_EQ(engine.bufferLeft[0], 750.0f);
+}
+
+TEST(Capture, StandingWhilePlayingCopiesTheInputAndARunningJumpBackPlaysOnItsOwnClock)
+{
+    DiagnosticsCapture diagnostics;
+    Session session;
+    session.fx.setParameter(kVorblex, 0.0f);
+    SlicerEffect& engine = session.engine();
+    captureStandardLoop(session);
+    diagnostics.clear();
+
+    StereoBlock out = session.stand(250);
+    expectInputCopied(session, out, 0, 250);
+    EXPECT_EQ(engine.loopPosition, 250);
+    EXPECT_EQ(engine.playPointerLeft, 250);
+    EXPECT_EQ(engine.blocksInLoop, 6);
+
+    session.runAt(500.0, 250);
+    session.play(250);
+    out = session.play(250); // slot 3 of the loop, whatever the host says
+    EXPECT_TRUE(engine.loopCaptured);
+    EXPECT_EQ(engine.loopPosition, 1000);
+    EXPECT_EQ(out.left[100], 1850.0f);
+    EXPECT_EQ(diagnostics.count("Slices not Set up\n"), 0);
+}
+
+TEST(Capture, SuspendDuringCaptureThenCompletionPlaysFromTheLoopStart)
+{
+    Session session;
+    SlicerEffect& engine = session.engine();
+    session.fx.setParameter(kVorblex, 0.0f);
+    while (session.position < 1250.0) {
+        session.play(250);
+    }
+    session.fx.dispatch(effMainsChanged, 0, 0); // suspend
+    session.play(250);                          // re-aligned to 1250: clock 250
+    EXPECT_EQ(engine.loopPosition, 250);
+    EXPECT_TRUE(engine.captureActive);
+
+    session.play(250);
+    session.play(250);
+    StereoBlock out = session.play(250); // completes: slot 0 plays, the clock follows
+    expectLoopPlayed(out, 0, 250, 0, 1000.0);
+    EXPECT_EQ(engine.loopPosition, 250);
+
+    out = session.play(250); // slot 1, faded in from its first frame
+    EXPECT_EQ(out.left[0], 0.0f);
+    EXPECT_EQ(out.left[20], 1270.0f);
+    EXPECT_EQ(out.right[100], -1350.0f);
+}
+
+TEST(Capture, TransportBeyondThreeBillionFramesCapturesAndPlays)
+{
+    constexpr double kOrigin = 3'000'000'000.0; // a whole number of 1000-frame bars
+    Session session;
+    SlicerEffect& engine = session.engine();
+    session.fx.setParameter(kVorblex, 0.0f);
+    session.rampOrigin = kOrigin;
+    session.position = kOrigin + 250.0;
+    while (session.position <= kOrigin + 2000.0) {
+        session.play(250);
+    }
+    ASSERT_TRUE(engine.loopCaptured);
+    EXPECT_EQ(engine.bufferLeft[0], 1000.0f);
+
+    StereoBlock out = session.play(250);
+    EXPECT_EQ(out.left[20], 1270.0f);
+
+    session.fx.dispatch(effMainsChanged, 0, 0);
+    out = session.runAt(kOrigin + 2600.0, 250); // re-aligned: clock 600, slot 2
+    EXPECT_EQ(out.left[0], 1600.0f);
+    EXPECT_EQ(engine.orderPosition, 3);
+}
+
+TEST(Capture, HostOfAnotherMakerGetsACleanPassThrough)
+{
+    Session session;
+    session.host.setVendor("Other Audio Works");
+    SlicerEffect& engine = session.engine();
+    for (int block = 0; block < 16; ++block) {
+        if (block == 8) {
+            session.fx.setParameter(kLoopLength, 0.0f);
+        }
+        const StereoBlock out = session.play(250);
+        expectInputCopied(session, out, 0, 250);
+    }
+    EXPECT_EQ(engine.bufferLeft, nullptr);
+    EXPECT_FALSE(engine.loopCaptured);
+    EXPECT_EQ(engine.blocksInLoop, 0);
+}
+
+} // namespace
+} // namespace vorblexter::testing
