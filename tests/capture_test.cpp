@@ -54,12 +54,12 @@ void expectInputCopied(Session& session, const StereoBlock& out, int from, int t
     }
 }
 
-// Frames [from, to) of `out` play the captured loop unscaled from buffer index `first` on,
-// where index i holds the input of transport position `loopStart` + i.
-void expectLoopPlayed(const StereoBlock& out, int from, int to, int first, double loopStart)
+// Frames [from, to) of `out` play the captured loop unscaled from its start, where buffer index
+// i holds the input of transport position `loopStart` + i.
+void expectLoopPlayed(const StereoBlock& out, int from, int to, double loopStart)
 {
     for (int k = from; k < to; ++k) {
-        const auto value = static_cast<float>(loopStart + first + (k - from));
+        const auto value = static_cast<float>(loopStart + (k - from));
         ASSERT_EQ(out.left[k], value) << "frame " << k;
         ASSERT_EQ(out.right[k], -value) << "frame " << k;
     }
@@ -164,7 +164,7 @@ TEST(Capture, CompletesAtTheBlockEdgeAndHandsOverInTheNextBlockWithMessagesInOrd
     out = session.play(250);
     EXPECT_TRUE(engine.loopCaptured);
     EXPECT_FALSE(engine.captureActive);
-    expectLoopPlayed(out, 0, 250, 0, 1000.0);
+    expectLoopPlayed(out, 0, 250, 1000.0);
     EXPECT_EQ(engine.orderPosition, 1);
     EXPECT_EQ(engine.loopPosition, 250);
     EXPECT_EQ(engine.blocksInLoop, 6); // the block ending on the bar line, four captures, this
@@ -200,7 +200,7 @@ TEST(Capture, BlocksLongerThanABarStartAtTheLastBarLineAndCompleteMidBlock)
     // 600 frames fill the loop; the other 600 play it from its start.
     out = session.play(1200);
     expectInputCopied(session, out, 0, 600);
-    expectLoopPlayed(out, 600, 1200, 0, 2000.0);
+    expectLoopPlayed(out, 600, 1200, 2000.0);
     EXPECT_TRUE(engine.loopCaptured);
     EXPECT_EQ(engine.loopPosition, 600);
     EXPECT_EQ(engine.orderPosition, 2);
@@ -216,7 +216,7 @@ TEST(Capture, CaptureStartingAndCompletingInOneBlockBeginsAtTheBarLine)
     const SlicerEffect& engine = session.engine();
 
     expectInputCopied(session, out, 0, 1400);
-    expectLoopPlayed(out, 1400, 1600, 0, 2000.0);
+    expectLoopPlayed(out, 1400, 1600, 2000.0);
     EXPECT_EQ(engine.bufferLeft[0], 2000.0f);
     EXPECT_EQ(engine.bufferLeft[999], 2999.0f);
     EXPECT_EQ(engine.captureStartOffset, 0);
@@ -245,7 +245,7 @@ TEST(Capture, LoopLengthChangeWhileWaitingCapturesAtOnceAndTheLoopBeginsWithTheN
     EXPECT_EQ(engine.sliceCount, 1);
 
     out = session.play(250);
-    expectLoopPlayed(out, 0, 250, 0, 750.0);
+    expectLoopPlayed(out, 0, 250, 750.0);
     EXPECT_EQ(diagnostics.count("Capturing from some place cos bar boundary\n"), 0);
     EXPECT_EQ(diagnostics.count("Capturing from first sample Frame\n"), 0);
 }
@@ -340,7 +340,7 @@ TEST(Capture, SuspendDuringCaptureThenCompletionPlaysFromTheLoopStart)
     session.play(250);
     session.play(250);
     StereoBlock out = session.play(250); // completes: slot 0 plays, the clock follows
-    expectLoopPlayed(out, 0, 250, 0, 1000.0);
+    expectLoopPlayed(out, 0, 250, 1000.0);
     EXPECT_EQ(engine.loopPosition, 250);
 
     out = session.play(250); // slot 1, faded in from its first frame
