@@ -1,6 +1,7 @@
 #include "engine/parameter_mapping.h"
 
 #include <cmath>
+#include <limits>
 
 namespace vorblexter {
 
@@ -11,6 +12,25 @@ constexpr float kStepThresholds[] = {0.15f, 0.3f, 0.45f, 0.6f, 0.75f, 0.9f};
 double finiteOrZero(float value)
 {
     return std::isnan(value) ? 0.0 : static_cast<double>(value);
+}
+
+// The rounded inverse can land a hair on the wrong side of the exact value, and truncation then
+// reads it back one step off: a host that saves the reported value and restores it would lose a
+// step at every save (57 percent would come back as 56). Moving a few floats towards the
+// quantity finds the closest value that reads back whole; values that already do are kept.
+float readsBackAs(float value, std::int32_t quantity, std::int32_t (*forward)(float) noexcept)
+{
+    float candidate = value;
+    for (int step = 0; step < 64; ++step) {
+        const std::int32_t readBack = forward(candidate);
+        if (readBack == quantity) {
+            return candidate;
+        }
+        candidate = std::nextafter(candidate, readBack < quantity
+                                                  ? std::numeric_limits<float>::infinity()
+                                                  : -std::numeric_limits<float>::infinity());
+    }
+    return value;
 }
 
 } // namespace
@@ -53,7 +73,9 @@ std::int32_t stepFromNormalized(float value) noexcept
 
 float normalizedFromPercent(std::int32_t percent) noexcept
 {
-    return static_cast<float>(static_cast<double>(percent) * static_cast<double>(0.01f));
+    return readsBackAs(
+        static_cast<float>(static_cast<double>(percent) * static_cast<double>(0.01f)), percent,
+        &percentFromNormalized);
 }
 
 float normalizedFromExponential(std::int32_t quantity) noexcept
@@ -62,7 +84,8 @@ float normalizedFromExponential(std::int32_t quantity) noexcept
     if (quantity < 1) {
         return 0.0f;
     }
-    return static_cast<float>(std::log10(static_cast<double>(quantity)) * 0.25);
+    return readsBackAs(static_cast<float>(std::log10(static_cast<double>(quantity)) * 0.25),
+                       quantity, &exponentialFromNormalized);
 }
 
 float normalizedFromStep(std::int32_t step) noexcept

@@ -25,9 +25,10 @@ std::int32_t exponentialFromNormalized(float value) noexcept;
 // belongs to the step above it.
 std::int32_t stepFromNormalized(float value) noexcept;
 
-// Inverses, each rounded to a 32-bit float. Step answers map back to their own step. Percent and
-// exponential answers map back only where the rounded float is not below the exact value: 57
-// reports 0.57f (0.5699999928), which reads back as 56; 20 and 25 read back as themselves.
+// Inverses: q x 0.01f, log10(q) x 0.25 and the step thresholds, each rounded to a 32-bit float
+// (25 gives 0.25, Envelope 20 gives 0.32525751). Every answer reads back as the quantity it
+// came from: where the rounded float would read back one step off (57 percent as 56), the
+// closest float that reads back whole is answered instead.
 float normalizedFromPercent(std::int32_t percent) noexcept;
 float normalizedFromExponential(std::int32_t quantity) noexcept;
 float normalizedFromStep(std::int32_t step) noexcept;

@@ -1,4 +1,5 @@
 // The eight parameters and the program name, as a host sees them through the record.
+#include "engine/parameter_mapping.h"
 #include "tests/support/effect_driver.h"
 
 #include <gtest/gtest.h>
@@ -185,6 +186,30 @@ TEST_F(Resume, ReportedValuesMapBackToTheirQuantities)
     driver.setParameter(kCutsPerBar, 0.5f);
     resume();
     EXPECT_EQ(driver.getParameter(kCutsPerBar), 0.45f);
+}
+
+TEST(ParameterInverse, EveryPercentAndEnvelopeQuantityReadsBackFromItsReportedValue)
+{
+    // A host saves what resume reports and sets it again on load: nothing may drift.
+    for (std::int32_t percent = 0; percent <= 100; ++percent) {
+        EXPECT_EQ(percentFromNormalized(normalizedFromPercent(percent)), percent) << percent;
+    }
+    for (std::int32_t length = 1; length <= 10000; ++length) {
+        EXPECT_EQ(exponentialFromNormalized(normalizedFromExponential(length)), length) << length;
+    }
+}
+
+TEST_F(Resume, SavingAndRestoringTheReportedValuesKeepsEverySetting)
+{
+    driver.setParameter(kReverse, 0.57f); // 56 percent
+    driver.setParameter(kEnvelope, 0.6f); // 251 samples
+    for (int session = 0; session < 3; ++session) {
+        resume();
+        driver.setParameter(kReverse, driver.getParameter(kReverse));
+        driver.setParameter(kEnvelope, driver.getParameter(kEnvelope));
+    }
+    EXPECT_EQ(hostText(effGetParamDisplay, kReverse), "56");
+    EXPECT_EQ(hostText(effGetParamDisplay, kEnvelope), "251");
 }
 
 TEST_F(Resume, SuspendRaisesTheSignalTheNextBlockConsumes)
