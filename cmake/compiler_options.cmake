@@ -3,6 +3,11 @@
 function(vorblexter_apply_options target)
     if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
         target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
+        if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
+            # GCC 12 at -O3 reports std::string concatenation inside the standard library as
+            # overlapping copies (a known false positive, fixed in GCC 13).
+            target_compile_options(${target} PRIVATE -Wno-restrict)
+        endif()
         if(VORBLEXTER_WERROR)
             target_compile_options(${target} PRIVATE -Werror)
         endif()
