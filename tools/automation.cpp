@@ -16,14 +16,15 @@ AutomationRequest parseAutomation(std::string_view time, std::string_view action
                          ": a time before the first frame");
     }
     const std::string lower = lowerCase(trimSpaces(action));
+    const std::string_view afterJump =
+        lower.starts_with("jump") ? trimSpaces(std::string_view(lower).substr(4)) : "";
     if (lower == "suspend") {
         request.kind = AutomationKind::suspend;
     } else if (lower == "resume") {
         request.kind = AutomationKind::resume;
-    } else if (lower.rfind("jump", 0) == 0 && trimSpaces(lower.substr(4)).starts_with("=")) {
+    } else if (afterJump.starts_with("=")) {
         request.kind = AutomationKind::jump;
-        const std::string_view target = trimSpaces(trimSpaces(lower.substr(4)).substr(1));
-        request.jumpTarget = parseTime(target, TimeUnit::bars, "--at ... jump=");
+        request.jumpTarget = parseTime(afterJump.substr(1), TimeUnit::bars, "--at ... jump=");
     } else {
         request.kind = AutomationKind::parameter;
         request.assignment = parseAssignment(action);
