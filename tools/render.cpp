@@ -32,6 +32,22 @@ void sendSetting(HostedEffect& effect, const ParameterTable& parameters,
     }
 }
 
+// The transport record lives in the render's frame; the effect must not be left pointing at it,
+// whether the render ends normally or by an error.
+class TimeInfoLease {
+public:
+    TimeInfoLease(HostedEffect& hosted, const VstTimeInfo& info) : effect(hosted)
+    {
+        effect.setTimeInfo(&info);
+    }
+    ~TimeInfoLease() { effect.setTimeInfo(nullptr); }
+    TimeInfoLease(const TimeInfoLease&) = delete;
+    TimeInfoLease& operator=(const TimeInfoLease&) = delete;
+
+private:
+    HostedEffect& effect;
+};
+
 } // namespace
 
 RenderResult renderThroughEffect(HostedEffect& effect, const ParameterTable& parameters,
@@ -56,7 +72,7 @@ RenderResult renderThroughEffect(HostedEffect& effect, const ParameterTable& par
     result.output.sampleRate = input.sampleRate;
     result.output.resize(total);
     Transport transport(options.timeline, options.startFrame);
-    effect.setTimeInfo(&transport.record());
+    const TimeInfoLease lease(effect, transport.record());
     result.transportMarks.push_back({0, options.startFrame});
 
     std::vector<std::int64_t> eventFrames;
@@ -123,7 +139,6 @@ RenderResult renderThroughEffect(HostedEffect& effect, const ParameterTable& par
     if (effect.isResumed()) {
         effect.suspend();
     }
-    effect.setTimeInfo(nullptr);
     effect.close();
     return result;
 }
