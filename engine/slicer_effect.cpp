@@ -34,17 +34,16 @@ SlicerEffect::SlicerEffect(audioMasterCallback audioMaster)
     canMono(true);
     canProcessReplacing(true);
     // Every slice record exists for the object's whole life, so the audio path never allocates
-    // one; an object missing any of them is never handed to a host.
-    for (std::unique_ptr<Slice>& slice : slices) {
-        if (allocationShouldFail(AllocationSite::sliceRecord)) {
-            complete = false;
-            return;
-        }
-        slice.reset(new (std::nothrow) Slice);
-        if (!slice) {
-            complete = false;
-            return;
-        }
+    // one; an object without them is never handed to a host.
+    if (!allocationShouldFail(AllocationSite::sliceRecord)) {
+        sliceRecords.reset(new (std::nothrow) Slice[kMaxSlices]);
+    }
+    if (!sliceRecords) {
+        complete = false;
+        return;
+    }
+    for (std::size_t i = 0; i < slices.size(); ++i) {
+        slices[i] = &sliceRecords[i];
     }
     diagnostic("object instantiated\n");
 }

@@ -102,7 +102,11 @@ public:
     std::int32_t bufferLengthSamples = 0;
 
     std::array<std::atomic<float>, kParameterCount> parameters{}; // normalized, as last set
-    std::array<std::unique_ptr<Slice>, kMaxSlices> slices;
+    // The slice table: every entry points at its record in `sliceRecords`. All records are made
+    // in one allocation at construction, so creating an effect stays cheap and the audio path
+    // never allocates one.
+    std::unique_ptr<Slice[]> sliceRecords;
+    std::array<Slice*, kMaxSlices> slices{};
 
     std::int32_t blocksInLoop = 0; // blocks finished since the last wrap, capture blocks included
     bool loopCaptured = false;
@@ -137,8 +141,6 @@ public:
     std::array<std::int32_t, kMaxSlices + 1> drawPool{};
 
 private:
-    std::int32_t slicesForLoop() const noexcept;
-
     // Sections of one block. Output frames are always written in order from frame 0, and
     // `framesWritten` tells how far they got; whatever is left carries the input.
     // The entry section answers false when the block ends there (a standing transport).

@@ -123,7 +123,7 @@ TEST(SlicerEffectLifetime, CloseReturnsEverythingTheEffectTook)
         const long before = liveAllocations.load();
         {
             EffectDriver driver(host);
-            EXPECT_GT(liveAllocations.load() - before, kMaxSlices);
+            EXPECT_EQ(liveAllocations.load() - before, 2); // the object and its slice records
             if (processedAudio) {
                 driver.run(1000.0, input);
                 EXPECT_NE(driver.engine().bufferLeft, nullptr);
@@ -139,10 +139,7 @@ TEST(SlicerEffectLifetime, EntryAnswersNullWithoutLeakingWhenAnyPartCannotBeAllo
         AllocationSite site;
         int succeedFirst;
     };
-    const Case cases[] = {{AllocationSite::effectObject, 0},
-                          {AllocationSite::sliceRecord, 0},
-                          {AllocationSite::sliceRecord, 4999},
-                          {AllocationSite::sliceRecord, kMaxSlices - 1}};
+    const Case cases[] = {{AllocationSite::effectObject, 0}, {AllocationSite::sliceRecord, 0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.succeedFirst);
         TestHost host;
