@@ -35,8 +35,6 @@ constexpr std::array<KnownParameter, 8> kKnownParameters{{
 constexpr std::array<std::int32_t, 7> kSteps{1, 2, 4, 8, 16, 32, 64};
 constexpr std::int32_t kMaxPercent = 100;
 constexpr std::int32_t kMaxEnvelope = 10000;
-// More float steps than the inverse mappings are ever off by.
-constexpr int kNudgeLimit = 64;
 
 std::string nameKey(std::string_view name)
 {
@@ -174,13 +172,7 @@ std::optional<float> normalizedForQuantity(ValueMapping mapping, std::int32_t qu
     if (!quantityPossible(mapping, quantity)) {
         return std::nullopt;
     }
-    float value = inverseMapping(mapping, quantity);
-    for (int i = 0; i < kNudgeLimit && quantityForNormalized(mapping, value) < quantity; ++i) {
-        value = std::nextafter(value, 2.0f);
-    }
-    for (int i = 0; i < kNudgeLimit && quantityForNormalized(mapping, value) > quantity; ++i) {
-        value = std::nextafter(value, -1.0f);
-    }
+    const float value = inverseMapping(mapping, quantity);
     if (quantityForNormalized(mapping, value) != quantity || value < 0.0f || value > 1.0f) {
         return std::nullopt;
     }

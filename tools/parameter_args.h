@@ -37,9 +37,8 @@ ParameterAssignment parseAssignment(std::string_view text);
 // The mapping this effect uses for a parameter of that (trimmed) name; unknown for others.
 ValueMapping mappingForName(std::string_view name);
 
-// The host value whose display is exactly `quantity`, or nothing when the parameter cannot show
-// it. Starts from the effect's inverse mapping and steps by single floats until the forward
-// mapping agrees, since the inverse alone can land one float below the quantity's threshold.
+// The host value whose display is exactly `quantity` (the effect's own inverse mapping), or
+// nothing when the parameter cannot show it.
 std::optional<float> normalizedForQuantity(ValueMapping mapping, std::int32_t quantity);
 
 // The display the forward mapping gives for a host value.
