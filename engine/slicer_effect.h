@@ -30,7 +30,6 @@ struct AudioFailure {
     const char* message = nullptr;
 };
 
-inline constexpr std::int32_t kMaxSlices = 10000;
 inline constexpr std::int32_t kParameterCount = 8;
 inline constexpr std::int32_t kMinBufferSamples = 128;
 inline constexpr std::int32_t kMaxBufferSamples = 1000000000;

@@ -2,44 +2,17 @@
 
 #include "tools/time_parse.h"
 
+#include "engine/buffers.h"
+#include "engine/frame_position.h"
+#include "engine/loop_geometry.h"
+#include "engine/slice.h"
+#include "engine/slice_plan.h"
+
 #include <algorithm>
 #include <cmath>
 #include <optional>
 
 namespace vorblexter::tool {
-
-namespace {
-
-constexpr std::int32_t kMaxSlices = 10000;
-constexpr std::int32_t kMinBufferFrames = 128;
-constexpr std::int32_t kMaxBufferFrames = 1000000000;
-constexpr double kPositionLimit = 4611686018427387904.0; // 2^62
-
-// The effect's lengths: (beats x seconds per beat) x rate in double precision, truncated.
-std::optional<std::int32_t> framesForBeats(std::int32_t beatCount, const Timeline& timeline)
-{
-    if (!std::isfinite(timeline.tempo) || !std::isfinite(timeline.sampleRate) ||
-        timeline.tempo <= 0.0 || timeline.sampleRate <= 0.0) {
-        return std::nullopt;
-    }
-    const double secondsPerBeat = 60.0 / timeline.tempo;
-    const double frames = (static_cast<double>(beatCount) * secondsPerBeat) * timeline.sampleRate;
-    if (!(frames >= -2147483648.0 && frames < 2147483648.0)) {
-        return std::nullopt;
-    }
-    return static_cast<std::int32_t>(frames);
-}
-
-// Host positions truncated toward zero, as the effect reads them.
-std::int64_t wholeFrames(double samplePos)
-{
-    if (std::isnan(samplePos)) {
-        return 0;
-    }
-    return static_cast<std::int64_t>(std::clamp(samplePos, -kPositionLimit, kPositionLimit));
-}
-
-} // namespace
 
 TimingParameter timingParameterForName(const std::string& name)
 {
@@ -58,8 +31,7 @@ TimingParameter timingParameterForName(const std::string& name)
 
 bool vendorFollowsTempo(const std::string& vendor)
 {
-    return vendor.find("Steinberg") != std::string::npos ||
-           vendor.find("Ableton") != std::string::npos;
+    return vorblexter::vendorFollowsTempo(vendor.c_str(), vendor.size());
 }
 
 EffectTimeline::EffectTimeline() : EffectTimeline(Start{}) {}
@@ -68,13 +40,6 @@ EffectTimeline::EffectTimeline(const Start& start)
     : timeline(start.timeline), followsTempo(start.vendorFollowsTempo), beats(start.loopBeats),
       cuts(start.cutsPerBar), envelopeMax(start.envelopeFrames)
 {
-}
-
-std::int32_t EffectTimeline::sliceCountFor(std::int32_t cutCount,
-                                           std::int32_t loopBeatCount) const noexcept
-{
-    const std::int64_t count = static_cast<std::int64_t>(cutCount) * loopBeatCount / 4;
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(count, 1, kMaxSlices));
 }
 
 void EffectTimeline::parameterChanged(TimingParameter parameter, std::int32_t quantity)
@@ -111,7 +76,7 @@ void EffectTimeline::block(std::int64_t renderFrame, double samplePos, std::int3
         wasSuspended = false;
         const std::int64_t playable = static_cast<std::int64_t>(sliceCount) * sliceFrames;
         if (blocksInLoop > 0 && loopLength > 0 && sliceFrames > 0) {
-            const std::int64_t inLoop = wholeFrames(samplePos) % loopLength;
+            const std::int64_t inLoop = framePosition(samplePos) % loopLength;
             clock = inLoop < 0 || inLoop >= playable ? 0 : inLoop;
             if (state == State::playing) {
                 closePass(renderFrame);
@@ -148,7 +113,7 @@ void EffectTimeline::block(std::int64_t renderFrame, double samplePos, std::int3
             if (static_cast<double>(frames) > samplePos) {
                 startCapture(0);
             } else if (barLength > 0) {
-                const std::int64_t first = wholeFrames(samplePos);
+                const std::int64_t first = framePosition(samplePos);
                 const std::int64_t afterBlock = (first + frames) % barLength;
                 const std::int64_t atStart = first % barLength;
                 if (atStart > afterBlock || frames >= barLength) {
@@ -177,15 +142,14 @@ void EffectTimeline::finish(std::int64_t totalFrames)
 void EffectTimeline::setUp()
 {
     if (followsTempo) {
-        const std::optional<std::int32_t> loop = framesForBeats(beats, timeline);
-        const std::optional<std::int32_t> bar =
-            framesForBeats(timeline.timeSignature.numerator, timeline);
-        if (loop && bar) {
-            loopLength = *loop;
-            barLength = *bar;
+        const std::optional<LoopGeometry> geometry = computeLoopGeometry(
+            timeline.tempo, timeline.sampleRate, beats, timeline.timeSignature.numerator);
+        if (geometry) {
+            loopLength = geometry->loopLengthSamples;
+            barLength = geometry->barLengthSamples;
         }
     }
-    if (loopLength >= kMinBufferFrames && loopLength <= kMaxBufferFrames) {
+    if (bufferLengthAccepted(loopLength)) {
         bufferLength = loopLength;
     }
     if (pendingSliceCount > 0) {

@@ -111,7 +111,6 @@ private:
     void openPass(std::int64_t renderFrame, std::int64_t clock, bool newPass);
     void closePass(std::int64_t renderFrame);
     void stopAccount(std::int64_t renderFrame, std::string why);
-    std::int32_t sliceCountFor(std::int32_t cuts, std::int32_t loopBeatCount) const noexcept;
 
     Timeline timeline;
     bool followsTempo = true;
