@@ -105,15 +105,17 @@ PluginLibrary::~PluginLibrary()
 
 std::vector<std::filesystem::path> defaultPluginCandidates()
 {
+    // Beside the program first, so a released copy uses the plug-in it was shipped with; the
+    // build tree's own plug-in last.
     std::vector<std::filesystem::path> candidates;
-#if defined(VORBLEXTER_DEFAULT_PLUGIN)
-    candidates.emplace_back(VORBLEXTER_DEFAULT_PLUGIN);
-#endif
     const std::filesystem::path program = executablePath();
     if (!program.empty()) {
         candidates.push_back(program.parent_path() / kPluginFileName);
         candidates.push_back(program.parent_path().parent_path() / kPluginFileName);
     }
+#if defined(VORBLEXTER_DEFAULT_PLUGIN)
+    candidates.emplace_back(VORBLEXTER_DEFAULT_PLUGIN);
+#endif
     return candidates;
 }
 
