@@ -51,10 +51,14 @@ TEST(PluginLoader, EachFailureIsOneLineNamingTheCause)
     }
 }
 
-TEST(PluginLoader, DefaultIsTheLibraryThisBuildMade)
+TEST(PluginLoader, DefaultIsBesideTheProgramThenTheLibraryThisBuildMade)
 {
-    ASSERT_FALSE(defaultPluginCandidates().empty());
-    EXPECT_EQ(defaultPluginCandidates().front(), testing::pluginPath());
+    const std::vector<std::filesystem::path> candidates = defaultPluginCandidates();
+    ASSERT_FALSE(candidates.empty());
+    EXPECT_EQ(candidates.front().filename(), testing::pluginPath().filename());
+    EXPECT_NE(candidates.front(), testing::pluginPath()); // a released copy's own plug-in first
+    EXPECT_EQ(candidates.back(), testing::pluginPath());
+    // Nothing beside this test program, so the build tree's library is found.
     EXPECT_EQ(findDefaultPlugin(), testing::pluginPath());
 }
 
