@@ -70,14 +70,7 @@ TEST(PluginLibrary, MainOfTheLoadedLibraryBuildsAWorkingEffect)
     AEffect* effect = entry(&TestHost::callback);
     ASSERT_NE(effect, nullptr);
     EXPECT_EQ(host.calls.size(), 1u);
-    EXPECT_EQ(effect->magic, 0x56737450);
-    EXPECT_EQ(effect->numPrograms, 1);
-    EXPECT_EQ(effect->numParams, 8);
-    EXPECT_EQ(effect->numInputs, 2);
-    EXPECT_EQ(effect->numOutputs, 2);
-    EXPECT_EQ(effect->flags, 24);
-    EXPECT_EQ(effect->uniqueID, 0x56726278);
-    EXPECT_EQ(effect->version, 1);
+    testing::expectFinishedRecord(*effect);
     EXPECT_NE(effect->object, nullptr);
     EXPECT_EQ(effect->dispatcher(effect, effGetVstVersion, 0, 0, nullptr, 0.0f), 2);
 

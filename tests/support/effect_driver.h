@@ -18,6 +18,10 @@ struct StereoBlock {
 // -(start + k), so order, direction and channel are all visible in the output.
 StereoBlock rampBlock(double start, int frames);
 
+// Checks the record a host receives from `main`: identity, channel counts, flags, version and
+// every field that must stay zero.
+void expectFinishedRecord(const AEffect& effect);
+
 class EffectDriver {
 public:
     // Creates the effect through the entry point; a failure to create fails the test.
