@@ -111,6 +111,17 @@ template <typename T, std::size_t N> T pick(const T (&table)[N], std::uint8_t se
     return table[selector % N];
 }
 
+// The selector that picks `value` from `table`, bit for bit, or -1 when it is not there.
+template <typename T, std::size_t N> int selectorOf(const T (&table)[N], T value)
+{
+    for (std::size_t i = 0; i < N; ++i) {
+        if (std::memcmp(&table[i], &value, sizeof(T)) == 0) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
 bool sameBits(float a, float b)
 {
     return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
@@ -341,6 +352,10 @@ private:
         if (slot.effect != nullptr) {
             return;
         }
+        if (outcome.effectsCreated >= kMaxEffectsPerInput) {
+            ++outcome.createsSkipped;
+            return;
+        }
         versionAnswer = version;
         AEffect* effect = vorblexterPluginMain(&Player::callback);
         versionAnswer = kDefaultVersion;
@@ -360,8 +375,9 @@ private:
         slot.effect = effect;
         std::strcpy(slot.vendor.data(), "Steinberg");
         std::strcpy(slot.product.data(), "host event player");
+        // 240 BPM at 1000 Hz: a 250-frame beat, a default loop of 1000 frames.
         slot.time.tempo = 240.0;
-        slot.time.sampleRate = 8000.0;
+        slot.time.sampleRate = 1000.0;
         slot.time.timeSigNumerator = 4;
         slot.time.timeSigDenominator = 4;
         slot.time.flags = kVstTransportPlaying | kVstTempoValid | kVstTimeSigValid;
@@ -507,13 +523,14 @@ private:
         double tempo = reader.doubleOperand(kTempos);
         const double rate = reader.doubleOperand(kSampleRates);
         const std::int32_t numerator = reader.intOperand(kNumerators);
-        // A beat of more than kMaxFramesPerBeat frames could ask for loops of gigabytes: the
-        // tempo is raised until the beat lasts half the bound. Beats far beyond any buffer the
-        // effect accepts (above 2e9 frames) stay: it refuses them without allocating.
+        // A beat longer than kMaxFramesPerBeat frames that the effect could still accept is
+        // folded to at most kMaxFramesPerBeat frames (see the header). Folding rather than
+        // clamping keeps different long beats apart, so loop and slice lengths still vary.
         const double framesPerBeat = 60.0 / tempo * rate;
-        if (std::isfinite(framesPerBeat) && framesPerBeat > kMaxFramesPerBeat &&
-            framesPerBeat <= 2.0e9) {
-            tempo = rate * 60.0 / (kMaxFramesPerBeat / 2.0);
+        if (tempo > 0.0 && rate > 0.0 && std::isfinite(framesPerBeat) &&
+            framesPerBeat > kMaxFramesPerBeat && framesPerBeat <= kRefusedFramesPerBeat) {
+            const double folded = std::max(std::fmod(framesPerBeat, kMaxFramesPerBeat), 1.0);
+            tempo = rate * 60.0 / folded;
         }
         slot.time.tempo = tempo;
         slot.time.sampleRate = rate;
@@ -653,7 +670,11 @@ private:
         const std::uint8_t pattern = reader.byte();
 
         const std::int32_t counted = std::max<std::int32_t>(frames, 0);
-        const bool plays = slot.effect != nullptr && framesPlayed + counted <= kMaxFramesPerInput;
+        const bool overBudget = outcome.framesPlayed + counted > kMaxFramesPerInput;
+        const bool plays = slot.effect != nullptr && !overBudget;
+        if (slot.effect != nullptr && overBudget) {
+            ++outcome.blocksSkipped;
+        }
         // Exactly sized so that any read or write past the block is caught.
         const auto size = static_cast<std::size_t>(plays ? counted : 0);
         std::vector<float> inLeft(size);
@@ -662,7 +683,7 @@ private:
         if (!plays) {
             return;
         }
-        framesPlayed += counted;
+        outcome.framesPlayed += counted;
         slot.time.samplePos = position;
         const std::vector<float> sentLeft = inLeft;
         const std::vector<float> sentRight = inRight;
@@ -737,7 +758,6 @@ private:
     std::array<EffectSlot, kSlotCount> slots{};
     std::unique_ptr<char[]> textBuffer;
     PlayOutcome outcome;
-    std::int64_t framesPlayed = 0;
     VstIntPtr versionAnswer = kDefaultVersion;
 };
 
@@ -759,45 +779,38 @@ void HostEventWriter::byte(std::uint8_t value)
     data.push_back(value);
 }
 
-void HostEventWriter::rawFloat(float value)
+void HostEventWriter::operand(int selector, std::uint64_t bits, int byteCount)
 {
+    if (selector >= 0) {
+        byte(static_cast<std::uint8_t>(selector));
+        return;
+    }
     byte(0xFF);
-    const auto bits = std::bit_cast<std::uint32_t>(value);
-    for (int shift = 0; shift < 32; shift += 8) {
+    for (int shift = 0; shift < 8 * byteCount; shift += 8) {
         byte(static_cast<std::uint8_t>(bits >> shift));
     }
 }
 
-void HostEventWriter::rawInt(std::int32_t value)
+void HostEventWriter::floatValue(float value)
 {
-    byte(0xFF);
-    const auto bits = static_cast<std::uint32_t>(value);
-    for (int shift = 0; shift < 32; shift += 8) {
-        byte(static_cast<std::uint8_t>(bits >> shift));
-    }
+    operand(selectorOf(kFloats, value), std::bit_cast<std::uint32_t>(value), 4);
 }
 
-void HostEventWriter::rawDouble(double value)
+void HostEventWriter::intValue(std::int32_t value)
 {
-    byte(0xFF);
-    const auto bits = std::bit_cast<std::uint64_t>(value);
-    for (int shift = 0; shift < 64; shift += 8) {
-        byte(static_cast<std::uint8_t>(bits >> shift));
-    }
+    operand(selectorOf(kInts, value), static_cast<std::uint32_t>(value), 4);
 }
 
 void HostEventWriter::frames(std::int32_t value)
 {
-    byte(0xFF);
-    const auto count = static_cast<std::uint16_t>(std::clamp<std::int32_t>(value, 0, 8192));
-    byte(static_cast<std::uint8_t>(count));
-    byte(static_cast<std::uint8_t>(count >> 8));
+    const std::int32_t count = std::clamp<std::int32_t>(value, 0, kMaxBlockFrames);
+    operand(selectorOf(kFrameCounts, count), static_cast<std::uint32_t>(count), 2);
 }
 
 HostEventWriter& HostEventWriter::create(int slot, std::int32_t versionAnswer)
 {
     event(slot, EventKind::create);
-    rawInt(versionAnswer);
+    intValue(versionAnswer);
     return *this;
 }
 
@@ -810,15 +823,15 @@ HostEventWriter& HostEventWriter::close(int slot)
 HostEventWriter& HostEventWriter::setParameter(int slot, std::int32_t index, float value)
 {
     event(slot, EventKind::setParameter);
-    rawInt(index);
-    rawFloat(value);
+    intValue(index);
+    floatValue(value);
     return *this;
 }
 
 HostEventWriter& HostEventWriter::getParameter(int slot, std::int32_t index)
 {
     event(slot, EventKind::getParameter);
-    rawInt(index);
+    intValue(index);
     return *this;
 }
 
@@ -827,13 +840,13 @@ HostEventWriter& HostEventWriter::dispatch(int slot, VstInt32 opcode, std::int32
 {
     event(slot, EventKind::dispatch);
     byte(static_cast<std::uint8_t>(opcode + 5));
-    rawInt(index);
-    rawInt(value);
+    intValue(index);
+    intValue(value);
     byte(textMode);
     if (textMode % 4 == 3) {
         byte(0); // no bytes of its own: the buffer is all 'A', unterminated
     }
-    rawFloat(opt);
+    floatValue(opt);
     return *this;
 }
 
@@ -848,7 +861,7 @@ HostEventWriter& HostEventWriter::sampleRate(int slot, float rate)
 {
     event(slot, EventKind::hostSettings);
     byte(0);
-    rawFloat(rate);
+    floatValue(rate);
     return *this;
 }
 
@@ -856,7 +869,7 @@ HostEventWriter& HostEventWriter::blockSize(int slot, std::int32_t frames)
 {
     event(slot, EventKind::hostSettings);
     byte(1);
-    rawInt(frames);
+    intValue(frames);
     return *this;
 }
 
@@ -911,9 +924,9 @@ HostEventWriter& HostEventWriter::transport(int slot, double tempo, double sampl
                                             std::int32_t numerator)
 {
     event(slot, EventKind::transport);
-    rawDouble(tempo);
-    rawDouble(sampleRate);
-    rawInt(numerator);
+    operand(selectorOf(kTempos, tempo), std::bit_cast<std::uint64_t>(tempo), 8);
+    operand(selectorOf(kSampleRates, sampleRate), std::bit_cast<std::uint64_t>(sampleRate), 8);
+    operand(selectorOf(kNumerators, numerator), static_cast<std::uint32_t>(numerator), 4);
     return *this;
 }
 

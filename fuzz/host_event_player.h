@@ -82,13 +82,23 @@ enum InputPattern : std::uint8_t {
     kInputOneBad = 7,   // noise with one NaN or infinity; a position byte follows
 };
 
-// Bounds that keep one input's run short and its memory small. A transport whose beat lasts
-// more than kMaxFramesPerBeat frames is slowed down by the player: such a host would make the
-// effect legitimately allocate up to 8 GB (the largest loop it accepts is 10^9 frames), which
-// is no fault and which no fuzzing machine should be asked to hold. Loops therefore stay at or
-// below 64 beats x 250000 frames = 16M frames (128 MB for both channels).
-inline constexpr std::int64_t kMaxFramesPerInput = std::int64_t{1} << 18;
-inline constexpr double kMaxFramesPerBeat = 250000.0;
+// Bounds that keep one input's run short and its memory small, so the fuzzer spends its time on
+// many different sequences rather than on a few long ones; every path of the effect is reached
+// with loops of a few hundred frames.
+// - Blocks past kMaxFramesPerInput frames in all (over every effect) are read but not played.
+// - A transport whose beat lasts more than kMaxFramesPerBeat frames but which the effect could
+//   still accept (a beat of at most 10^9 frames) gets a raised tempo: its beat length is folded
+//   into 1 to kMaxFramesPerBeat frames. Accepted loops then stay at or below 64 beats x 256 =
+//   16384 frames, which an input can capture and play; a longer loop could never complete its
+//   capture within the frame bound, and each set-up would only cost the time of clearing it.
+//   The effect would legitimately allocate up to 8 GB for the longest loop it accepts, which is
+//   no fault. Longer beats, zero, negative and non-finite tempos and rates are played as given:
+//   the effect refuses them without allocating.
+// - `create` events past kMaxEffectsPerInput effects made are read but make none.
+inline constexpr std::int64_t kMaxFramesPerInput = 16384;
+inline constexpr double kMaxFramesPerBeat = 256.0;
+inline constexpr double kRefusedFramesPerBeat = 1.0e9;
+inline constexpr int kMaxEffectsPerInput = 3;
 inline constexpr std::size_t kTextBufferBytes = 256;
 
 struct PlayOutcome {
@@ -97,15 +107,20 @@ struct PlayOutcome {
     std::size_t events = 0;
     std::size_t blocks = 0;
     std::int64_t framesChanged = 0; // output samples that differ from their own input sample
+    std::int64_t framesPlayed = 0;
     int effectsCreated = 0;
+    // Events read but not played: blocks past the frame budget, effects past the effect budget.
+    std::size_t blocksSkipped = 0;
+    std::size_t createsSkipped = 0;
 };
 
 // Plays `data` from a fresh start (no live effects, the draw's generator at its start state) and
 // closes whatever is still open at the end.
 PlayOutcome playHostEvents(const std::uint8_t* data, std::size_t size);
 
-// Builds byte strings in the player's format, for seed corpora and tests. Every value is written
-// raw, so it decodes to exactly what was passed.
+// Builds byte strings in the player's format, for seed corpora and tests. Every value decodes to
+// exactly what was passed: a value found in its operand's table is written as its one-byte
+// selector (short seeds leave the fuzzer more room), any other raw.
 class HostEventWriter {
 public:
     HostEventWriter& create(int slot, std::int32_t versionAnswer = 2400);
@@ -135,9 +150,11 @@ public:
 private:
     void event(int slot, EventKind kind);
     void byte(std::uint8_t value);
-    void rawFloat(float value);
-    void rawInt(std::int32_t value);
-    void rawDouble(double value);
+    // A selector below 128 when the value is in the operand's table, else 0xFF and byteCount
+    // bytes of `bits`, little-endian.
+    void operand(int selector, std::uint64_t bits, int byteCount);
+    void floatValue(float value);
+    void intValue(std::int32_t value);
     void frames(std::int32_t value);
 
     std::vector<std::uint8_t> data;

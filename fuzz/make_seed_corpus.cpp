@@ -1,10 +1,13 @@
 // Writes the seed corpus: short host sessions that each reach a different part of the effect, so
-// the fuzzer starts from meaningful sequences instead of noise. Usage: make_seed_corpus <dir>.
+// the fuzzer starts from meaningful sequences instead of noise. Each stays within the bounds the
+// fuzz stage runs with (kSeedBytes bytes, the player's frame budget), so the fuzzer sees all of
+// it. Usage: make_seed_corpus <dir>.
 #include "fuzz/host_event_player.h"
 
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <limits>
 #include <string>
 #include <utility>
@@ -14,6 +17,9 @@ namespace {
 
 using vorblexter::fuzzing::HostEventWriter;
 namespace fz = vorblexter::fuzzing;
+
+// The fuzz stage's -max_len.
+constexpr std::size_t kSeedBytes = 512;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
@@ -95,26 +101,29 @@ std::vector<std::pair<std::string, HostEventWriter>> seeds()
         blocks(w, 0, 12, 128);
         all.emplace_back("suspend_resume", w);
     }
-    { // every parameter at values no host should send, and indices outside 0 to 7
-        HostEventWriter w = smallLoop();
-        const float values[] = {std::numeric_limits<float>::quiet_NaN(),
-                                std::numeric_limits<float>::infinity(),
-                                -std::numeric_limits<float>::infinity(),
-                                -1.0f,
-                                3.0e38f,
-                                1.0e-45f,
-                                2.3f};
-        w.processAt(0, 256, 1.0);
-        for (const float value : values) {
-            for (int i = -1; i <= 8; ++i) {
-                w.setParameter(0, i, value).getParameter(0, i);
-                w.dispatch(0, 7, i, 0, 1, 0.0f);
+    { // every parameter at non-finite values and values no host should send, indices outside
+      // 0 to 7: one seed per group of values
+        const float nonFinite[] = {std::numeric_limits<float>::quiet_NaN(),
+                                   std::numeric_limits<float>::infinity(),
+                                   -std::numeric_limits<float>::infinity()};
+        const float outOfRange[] = {-1.0f, 3.0e38f, 1.0e-45f, 2.3f};
+        auto sweep = [](const float* values, std::size_t count) {
+            HostEventWriter w = smallLoop();
+            w.processAt(0, 256, 1.0);
+            for (std::size_t v = 0; v < count; ++v) {
+                for (int i = -1; i <= 8; ++i) {
+                    w.setParameter(0, i, values[v]).getParameter(0, i);
+                    w.dispatch(0, effGetParamDisplay, i, 0, 1, 0.0f);
+                }
+                blocks(w, 0, 2, 256);
             }
-            blocks(w, 0, 4, 256);
-        }
+            return w;
+        };
+        HostEventWriter w = sweep(nonFinite, std::size(nonFinite));
         w.setParameter(0, 2147483647, 0.5f).setParameter(0, -2147483647 - 1, 0.5f);
-        blocks(w, 0, 8, 256);
-        all.emplace_back("parameters_out_of_range", w);
+        blocks(w, 0, 4, 256);
+        all.emplace_back("parameters_non_finite", w);
+        all.emplace_back("parameters_out_of_range", sweep(outOfRange, std::size(outOfRange)));
     }
     { // no time record, then a host whose tempo is not followed, then the record again
         HostEventWriter w = smallLoop();
@@ -128,7 +137,8 @@ std::vector<std::pair<std::string, HostEventWriter>> seeds()
         blocks(w, 0, 6, 256);
         all.emplace_back("time_record_missing", w);
     }
-    { // vendor texts: unterminated, other makers, a maker named only past the terminator
+    { // vendor texts: a maker named at the end of an unterminated text, a maker named only past
+      // the terminator, the other maker whose tempo is followed
         HostEventWriter w;
         std::array<char, 64> unterminated{};
         unterminated.fill('x');
@@ -143,60 +153,72 @@ std::vector<std::pair<std::string, HostEventWriter>> seeds()
         w.create(1).vendorBytes(1, hidden).transport(1, 240.0, 1000.0, 4);
         w.processAt(1, 256, 1.0);
         blocks(w, 1, 6, 256);
-        w.create(2).vendorText(2, "Other Host Maker").processAt(2, 512, 1.0);
-        blocks(w, 2, 4, 512);
-        w.create(3).vendorText(3, "Ableton").transport(3, 240.0, 1000.0, 4);
-        w.processAt(3, 256, 1.0);
-        blocks(w, 3, 6, 256);
+        w.create(2).vendorText(2, "Ableton").transport(2, 240.0, 1000.0, 4);
+        w.processAt(2, 256, 1.0);
+        blocks(w, 2, 6, 256);
         all.emplace_back("vendor_texts", w);
     }
     { // tempos, rates and time signatures that give no usable geometry, or a changing one
         HostEventWriter w;
-        w.create(0).processAt(0, 256, 1.0);
+        w.create(0).processAt(0, 128, 1.0);
         const double tempos[] = {0.0, -120.0, kNaN, kInf, 1e-300, 1e300, 240.0, 240.0, 240.0};
         const double rates[] = {1000.0, 1000.0, 1000.0, 1000.0, 1000.0, 1000.0, kNaN, 0.0, 100.0};
         for (int i = 0; i < 9; ++i) {
             w.transport(0, tempos[i], rates[i], 4).setParameter(0, 7, 0.3f);
-            blocks(w, 0, 3, 256);
+            blocks(w, 0, 3, 128);
         }
+        w.transport(0, 240.0, 1000.0, 4).setParameter(0, 7, 0.3f); // usable again
+        blocks(w, 0, 12, 128);
+        all.emplace_back("bad_tempo_rate", w);
+    }
+    { // time signatures without a usable bar, a beat so long that every loop is refused, and one
+      // folded by the player from an accepted but huge loop (120 BPM at 44.1 kHz: 22050 frames)
+        HostEventWriter w = smallLoop();
+        w.processAt(0, 128, 1.0);
         const int numerators[] = {0, -1, -4, 2147483647, 3};
         for (const int numerator : numerators) {
             w.transport(0, 240.0, 1000.0, numerator).setParameter(0, 7, 0.3f);
-            w.processAt(0, 256, 7777.0);
-            blocks(w, 0, 6, 256);
+            w.processAt(0, 128, 7777.0);
+            blocks(w, 0, 4, 128);
         }
-        w.transport(0, 240.0, 2000.0, 4);
-        blocks(w, 0, 3, 256);
-        w.setParameter(0, 7, 0.3f);
+        w.transport(0, 1.0e-3, 48000.0, 4).setParameter(0, 7, 0.3f);
+        blocks(w, 0, 3, 128);
+        w.transport(0, 120.0, 44100.0, 4).setParameter(0, 7, 0.3f);
         blocks(w, 0, 12, 256);
-        all.emplace_back("bad_tempo_rate_signature", w);
+        all.emplace_back("time_signatures_and_long_beats", w);
     }
-    { // every dispatcher opcode, with no text buffer, a cleared one and an unterminated one
-        HostEventWriter w = smallLoop();
-        for (int opcode = -5; opcode <= 70; ++opcode) {
-            if (opcode == 1) {
-                continue;
+    { // every dispatcher opcode with no text buffer, a cleared one and an unterminated one (one
+      // seed each); the rate opcodes get a real rate
+        const char* names[] = {"dispatcher_sweep_no_text", "dispatcher_sweep_cleared_text",
+                               "dispatcher_sweep_unterminated_text"};
+        for (std::uint8_t mode = 0; mode < 3; ++mode) {
+            HostEventWriter w = smallLoop();
+            for (int opcode = -5; opcode <= 70; ++opcode) {
+                if (opcode == effClose) {
+                    continue;
+                }
+                const bool rate =
+                    opcode == effSetSampleRate || opcode == effSetBlockSizeAndSampleRate;
+                w.dispatch(0, opcode, mode == 2 ? -1 : 2, mode == 1 ? -1 : 1, mode,
+                           rate ? 44100.0f : 0.0f);
             }
-            for (const std::uint8_t mode : {0, 1, 2, 3}) {
-                w.dispatch(0, opcode, mode == 3 ? -1 : 2, mode == 2 ? -1 : 1, mode, 44100.0f);
-            }
+            w.processAt(0, 256, 1.0);
+            blocks(w, 0, 3, 256);
+            all.emplace_back(names[mode], w);
         }
-        w.processAt(0, 256, 1.0);
-        blocks(w, 0, 6, 256);
-        all.emplace_back("dispatcher_sweep", w);
     }
-    { // several effects interleaved, one closed during capture and another made in its place
+    { // two effects interleaved, one closed during capture and another made in its place
         HostEventWriter w = smallLoop(0);
-        w.create(1).transport(1, 120.0, 1000.0, 3).create(2).transport(2, 300.0, 1000.0, 7);
-        w.processAt(0, 128, 1.0).processAt(1, 100, 1.0).processAt(2, 64, 1.0);
+        w.create(1).transport(1, 120.0, 1000.0, 3);
+        w.processAt(0, 128, 1.0).processAt(1, 100, 1.0);
         for (int i = 0; i < 16; ++i) {
-            w.processNoise(0, 128, 1).processNoise(1, 100, 2).processNoise(2, 64, 3);
+            w.processNoise(0, 128, 1).processNoise(1, 100, 2);
             if (i == 5) {
-                w.close(1).create(1).transport(1, 240.0, 1000.0, 4);
+                w.close(1).create(1).transport(1, 300.0, 1000.0, 7);
             }
         }
         w.close(0).process(0, 128);
-        blocks(w, 2, 6, 64);
+        blocks(w, 1, 6, 64);
         all.emplace_back("instances_interleaved", w);
     }
     { // a host that reports no interface version gets no effect
@@ -209,7 +231,7 @@ std::vector<std::pair<std::string, HostEventWriter>> seeds()
     { // block sizes from empty to the largest, both entries, in place and without buffers
         HostEventWriter w = smallLoop();
         w.blockSize(0, 8192).sampleRate(0, 1000.0f).processAt(0, 1, 1.0);
-        const int sizes[] = {0, 1, 2, 3, 8192, 127, 1000, 999, 1001, 4096, 5, 8191, 0};
+        const int sizes[] = {0, 1, 2, 3, 8192, 127, 1000, 999, 1001, 5, 0};
         std::uint8_t flags = 0;
         for (const int size : sizes) {
             w.processNoise(0, size, 7, flags);
@@ -218,16 +240,16 @@ std::vector<std::pair<std::string, HostEventWriter>> seeds()
         w.process(0, 256, fz::kProcessNullBuffers);
         w.process(0, 256, fz::kProcessAccumulating | fz::kProcessNullBuffers);
         w.blockSize(0, -1).sampleRate(0, std::numeric_limits<float>::quiet_NaN());
-        blocks(w, 0, 4, 8192);
+        blocks(w, 0, 2, 256);
         all.emplace_back("block_sizes", w);
     }
     { // a loop shorter than a block: capture completes inside it and the hand-over goes round
         HostEventWriter w = smallLoop();
         w.setParameter(0, 7, 0.0f).setParameter(0, 3, 1.0f).setParameter(0, 0, 1.0f);
-        w.processAt(0, 8192, 1.0);
-        blocks(w, 0, 4, 8192);
+        w.processAt(0, 4096, 1.0);
+        blocks(w, 0, 1, 4096);
         w.transport(0, 240.0, 600.0, 4).setParameter(0, 7, 0.0f);
-        blocks(w, 0, 4, 8192);
+        blocks(w, 0, 2, 4096);
         all.emplace_back("loop_shorter_than_block", w);
     }
     { // program names: empty, the longest that fits, too long, unterminated
@@ -245,13 +267,14 @@ std::vector<std::pair<std::string, HostEventWriter>> seeds()
         blocks(w, 0, 12, 256);
         all.emplace_back("non_finite_input", w);
     }
-    { // a realistic session: 44.1 kHz at 120 BPM, 512-frame blocks, 2-beat loop
+    { // a host's usual rate and block size: 44.1 kHz, 512-frame blocks, a 250-frame beat
+      // (10584 BPM; the player folds the beats of ordinary tempos to at most 256 frames anyway)
         HostEventWriter w;
-        w.create(0).transport(0, 120.0, 44100.0, 4).setParameter(0, 7, 0.15f);
+        w.create(0).transport(0, 10584.0, 44100.0, 4).setParameter(0, 7, 0.15f);
         w.setParameter(0, 1, 0.75f).setParameter(0, 0, 0.25f);
         w.processAt(0, 512, 512.0);
-        blocks(w, 0, 180, 512);
-        all.emplace_back("session_44k1_120bpm", w);
+        blocks(w, 0, 28, 512);
+        all.emplace_back("session_44k1_512_frame_blocks", w);
     }
     return all;
 }
@@ -268,10 +291,17 @@ int main(int argc, char** argv)
         const std::vector<std::uint8_t>& bytes = writer.bytes();
         const vorblexter::fuzzing::PlayOutcome outcome =
             vorblexter::fuzzing::playHostEvents(bytes.data(), bytes.size());
-        std::printf("%-28s %6zu bytes %4zu events %5zu blocks %8lld changed%s%s\n", name.c_str(),
-                    bytes.size(), outcome.events, outcome.blocks,
+        std::printf("%-36s %4zu bytes %4zu events %3zu blocks %6lld frames %6lld changed%s%s\n",
+                    name.c_str(), bytes.size(), outcome.events, outcome.blocks,
+                    static_cast<long long>(outcome.framesPlayed),
                     static_cast<long long>(outcome.framesChanged),
                     outcome.ok ? "" : "  FAILED: ", outcome.violation.c_str());
+        if (!outcome.ok || bytes.size() > kSeedBytes || outcome.blocksSkipped > 0) {
+            std::fprintf(stderr, "%s: %s\n", name.c_str(),
+                         !outcome.ok ? "breaks a check"
+                                     : "does not fit the fuzz stage's input or frame bounds");
+            return 1;
+        }
         std::ofstream file(std::string(argv[1]) + "/" + name, std::ios::binary);
         file.write(reinterpret_cast<const char*>(bytes.data()),
                    static_cast<std::streamsize>(bytes.size()));

@@ -112,6 +112,62 @@ TEST(HostEventPlayer, EventsOnAnEmptySlotStillConsumeTheirOperands)
     EXPECT_GT(outcome.framesChanged, 0) << "the loop should have been captured and played";
 }
 
+TEST(HostEventPlayer, InputsStopPlayingAtTheFrameAndEffectBounds)
+{
+    HostEventWriter frames;
+    frames.create(0).transport(0, 240.0, 1000.0, 4);
+    for (int i = 0; i < 3; ++i) {
+        frames.process(0, kMaxBlockFrames);
+    }
+    frames.process(0, 0); // an empty block still fits
+    const PlayOutcome framesOutcome = play(frames.bytes());
+    EXPECT_TRUE(framesOutcome.ok) << framesOutcome.violation;
+    EXPECT_EQ(framesOutcome.framesPlayed, kMaxFramesPerInput);
+    EXPECT_EQ(framesOutcome.blocks, 3u);
+    EXPECT_EQ(framesOutcome.blocksSkipped, 1u);
+
+    HostEventWriter effects;
+    effects.create(0).create(1).create(2).close(0).create(0).create(3).process(0, 256);
+    effects.process(1, 256);
+    const PlayOutcome effectsOutcome = play(effects.bytes());
+    EXPECT_TRUE(effectsOutcome.ok) << effectsOutcome.violation;
+    EXPECT_EQ(effectsOutcome.effectsCreated, kMaxEffectsPerInput);
+    EXPECT_EQ(effectsOutcome.createsSkipped, 2u);
+    EXPECT_EQ(effectsOutcome.blocks, 1u) << "slot 0 was closed and not made again";
+}
+
+// The fold must bring the loops of ordinary tempos within what an input can capture and play,
+// and must leave alone what the effect refuses, so that its refusals are still exercised.
+TEST(HostEventPlayer, LongBeatsAreFoldedAndRefusedOnesPlayedAsGiven)
+{
+    constexpr std::int32_t kLoopLength = 7;
+    constexpr float kOneBeat = 0.0f;
+    // Frames the effect changed over 16384 played, with its default four-beat loop or one beat.
+    auto framesChanged = [](double tempo, double rate, bool oneBeat = false) {
+        HostEventWriter writer;
+        writer.create(0).transport(0, tempo, rate, 4);
+        if (oneBeat) {
+            writer.setParameter(0, kLoopLength, kOneBeat);
+        }
+        writer.processAt(0, 512, 512.0);
+        for (int i = 0; i < 31; ++i) {
+            writer.process(0, 512);
+        }
+        const PlayOutcome outcome = play(writer.bytes());
+        EXPECT_TRUE(outcome.ok) << outcome.violation;
+        EXPECT_EQ(outcome.blocks, 32u);
+        return outcome.framesChanged;
+    };
+    // 120 BPM at 44.1 kHz: an 88200-frame loop unfolded, which 16384 frames never capture.
+    EXPECT_GT(framesChanged(120.0, 44100.0), 0);
+    // A beat of 2.646e9 frames: no loop fits the effect's arithmetic, and it passes its input.
+    EXPECT_EQ(framesChanged(1.0e-3, 44100.0), 0);
+    // A one-beat loop of 1.323e9 frames fits the arithmetic but is longer than any buffer; one
+    // of 240 frames plays.
+    EXPECT_EQ(framesChanged(1.0, 2.205e7, true), 0);
+    EXPECT_GT(framesChanged(1.0, 4.0, true), 0);
+}
+
 TEST(HostEventPlayer, PlaysOfTheSameBytesAreIdentical)
 {
     const std::vector<fs::path> entries = entriesIn(kFuzzDirectory / "corpus");
