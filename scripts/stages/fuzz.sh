@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A bounded run of the host-event fuzzer (libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer,
-# clang-14): one worker per core for FUZZ_SECONDS, starting from the committed corpus and
-# regressions, which it only reads. Fails on any finding (crash, broken check, leak, timeout,
+# clang-14): one worker per core until the workers together have run FUZZ_MIN_RUNS inputs (one
+# million by default), starting from the committed corpus and regressions, which it only reads.
+# FUZZ_SECONDS caps the run's time. Fails on any finding (crash, broken check, leak, timeout,
 # out-of-memory) and when the workers together report fewer than FUZZ_MIN_RUNS executions: a
 # fuzzer that stalls on slow inputs finds nothing.
 #
@@ -20,20 +21,25 @@
 # - The engine's capture and playback loops are built without comparison tracing (see
 #   fuzz/CMakeLists.txt); their edges still count.
 # The output checks and both sanitizers stay on in full (leak checks, quarantine and allocation
-# stacks at their defaults). Two workers make about 240000 executions in the default 120 s here;
-# FUZZ_MIN_RUNS sits well below that, so only a fuzzer that stalls fails it.
+# stacks at their defaults). Two workers make about 2000 executions per second here, so a million
+# take some eight minutes; the 25-minute cap leaves room for a slower machine.
 #
-# A long local run: FUZZ_SECONDS=28800 scripts/stages/fuzz.sh; new inputs collect in
+# A long local run: FUZZ_SECONDS=28800 FUZZ_MIN_RUNS=0 scripts/stages/fuzz.sh; new inputs collect in
 # build-fuzz/run/corpus, findings in build-fuzz/run/artifacts. Merge the inputs that reach new
 # edges with build-fuzz/fuzz/host_event_fuzzer -merge=1 -use_counters=0 -max_len=512 fuzz/corpus
 # build-fuzz/run/corpus.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
-seconds=${FUZZ_SECONDS:-120}
-min_runs=${FUZZ_MIN_RUNS:-150000}
+seconds=${FUZZ_SECONDS:-1500}
+min_runs=${FUZZ_MIN_RUNS:-1000000}
 max_len=512
 workers=$(nproc)
+# Each worker stops after its share of the runs; with no minimum it runs until the time cap.
+runs_per_worker=-1
+if ((min_runs > 0)); then
+    runs_per_worker=$(((min_runs + workers - 1) / workers))
+fi
 
 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DVORBLEXTER_WERROR=ON -DVORBLEXTER_BUILD_FUZZERS=ON -DVORBLEXTER_BUILD_TESTS=OFF \
@@ -56,9 +62,10 @@ done
 # New inputs go to the scratch corpus (the first directory); the committed ones are only read.
 # The slowest legitimate unit takes a few milliseconds; one that runs 10 s is a hang.
 status=0
+started=$SECONDS
 (cd "$run" && "$root/build-fuzz/fuzz/host_event_fuzzer" corpus "$root/fuzz/corpus" \
     "$root/fuzz/regressions" -jobs="$workers" -workers="$workers" \
-    -max_total_time="$seconds" -max_len="$max_len" -timeout=10 \
+    -runs="$runs_per_worker" -max_total_time="$seconds" -max_len="$max_len" -timeout=10 \
     -artifact_prefix="$run/artifacts/" -print_final_stats=1 >"$run/fuzzer.log" 2>&1) || status=$?
 
 total=0
@@ -67,7 +74,7 @@ for log in "$run"/fuzz-*.log; do
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
     total=$((total + ${runs:-0}))
 done
-echo "fuzz: $workers workers, $seconds s, $total executions"
+echo "fuzz: $workers workers, $((SECONDS - started)) s, $total executions"
 
 findings=$(find "$run/artifacts" -type f | wc -l)
 if ((status != 0 || findings > 0)) || grep -qE '^(==[0-9]+==ERROR|SUMMARY: |host event check failed)' \
