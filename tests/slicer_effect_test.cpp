@@ -53,6 +53,26 @@ void operator delete(void* block, std::size_t) noexcept
     release(block);
 }
 
+void* operator new[](std::size_t size)
+{
+    return operator new(size);
+}
+
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
+{
+    return acquire(size);
+}
+
+void operator delete[](void* block) noexcept
+{
+    release(block);
+}
+
+void operator delete[](void* block, std::size_t) noexcept
+{
+    release(block);
+}
+
 namespace vorblexter::testing {
 namespace {
 
