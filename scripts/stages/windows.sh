@@ -125,7 +125,10 @@ cmake --build build-win64/scenarios -j 2
 export WINEARCH=win32 WINEPREFIX=$root/build-win32/wine-prefix
 wine_prefixes+=("$WINEPREFIX")
 start_wine "$wine32_loader"
-ctest --test-dir build-win32 --output-on-failure -j 2 --label-exclude soak
+# Wine now and then faults while a test program exits, after every test in it has passed (seen
+# once on a fresh machine, never reproduced in dozens of runs); the native, sanitizer and fuzz
+# stages run the same tests without an emulator, so a program gets up to three tries here.
+ctest --test-dir build-win32 --output-on-failure -j 2 --label-exclude soak --repeat until-pass:3
 compare_digests "$wine32_loader" build-win32/tests/scenarios/scenario_digest.exe \
     build-win32/vorblexter1.dll win32
 WINEPREFIX=$WINEPREFIX wineserver -k >/dev/null 2>&1 || true
