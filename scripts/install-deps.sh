@@ -8,6 +8,7 @@ packages=(
     clang-14 libclang-rt-14-dev clang-format-14
     libgtest-dev libgmock-dev libbenchmark-dev
     libsndfile1-dev
+    lv2-dev liblilv-dev lilv-utils sordi
     binutils file
 )
 
