@@ -4,7 +4,7 @@
 #include "engine/diagnostics.h"
 #include "engine/slicer_effect.h"
 
-#include <algorithm>
+#include <utility>
 
 namespace vorblexter {
 
@@ -13,8 +13,13 @@ bool bufferLengthAccepted(std::int32_t loopLengthSamples) noexcept
     return loopLengthSamples >= kMinBufferSamples && loopLengthSamples <= kMaxBufferSamples;
 }
 
-// Audio thread, at the first block and after each capture restart. Every accepted set-up makes a
-// new cleared pair, even at an unchanged length, so no captured audio survives it.
+// Audio thread, at the first block and after each capture restart. The set-up costs the same
+// for every loop length: a loop that fits in the pair it replaces reuses it, with no allocation,
+// release or page fault, so changing Loop Length back and forth costs nothing. Only a longer
+// loop than the pair holds releases the old pair and allocates a new one of exactly its length;
+// its pages fault in as capture first writes them, spread over the capture blocks. A pair is
+// never shrunk: the memory was already in use for the longer loop, and releasing it would cost
+// the very block the musician changes the loop in. The destructor releases it.
 void SlicerEffect::setupBuffers() noexcept
 {
     diagnostic("Setting up Buffers\n");
@@ -23,27 +28,37 @@ void SlicerEffect::setupBuffers() noexcept
         if (!bufferLengthAccepted(loopLengthSamples)) {
             return;
         }
-        const auto length = static_cast<std::size_t>(loopLengthSamples);
-        std::unique_ptr<float[]> left(allocateSamples(length));
-        std::unique_ptr<float[]> right(left ? allocateSamples(length) : nullptr);
-        if (!left || !right) {
-            // Keeping an old pair of another length would invite reads past its end; with no
-            // buffers at all, capture and playback stand aside until a set-up succeeds.
-            diagnostic("Allocation error\n");
+        if (!bufferLeft || !bufferRight || loopLengthSamples > bufferCapacitySamples) {
+            // The old pair goes first, so that at most one pair is held at a time. Keeping it
+            // when the new one cannot be had would invite reads past its end; with no buffers
+            // at all, capture and playback stand aside until a set-up succeeds.
             bufferLeft.reset();
             bufferRight.reset();
             bufferLengthSamples = 0;
+            bufferCapacitySamples = 0;
             captureWriteLeft = 0;
             captureWriteRight = 0;
-            return;
+            const auto length = static_cast<std::size_t>(loopLengthSamples);
+            std::unique_ptr<float[]> left(allocateSamples(length));
+            std::unique_ptr<float[]> right(left ? allocateSamples(length) : nullptr);
+            if (!left || !right) {
+                diagnostic("Allocation error\n");
+                return;
+            }
+            bufferLeft = std::move(left);
+            bufferRight = std::move(right);
+            bufferCapacitySamples = loopLengthSamples;
         }
-        bufferLeft = std::move(left);
-        bufferRight = std::move(right);
         bufferLengthSamples = loopLengthSamples;
         captureWriteLeft = 0;
         captureWriteRight = 0;
-        std::fill_n(bufferLeft.get(), length, 0.0f);
-        std::fill_n(bufferRight.get(), length, 0.0f);
+        // The buffers are not cleared, and whatever they hold (an earlier loop, or fresh memory)
+        // can never be heard: playback and the hand-over read only a loop whose capture is
+        // complete, and a capture completes only once it has written every sample below
+        // bufferLengthSamples, from the write positions set to 0 here or by restartCapture. A
+        // restart in the middle of a block cannot complete that block's capture (the slices are
+        // not ready), a refused set-up keeps the pair, its length and what was captured into it,
+        // and a repositioning after a suspend moves only the play pointers.
     } catch (...) {
         diagnostic("setupBuffers fucked up...\n");
     }

@@ -96,9 +96,12 @@ public:
     std::int32_t captureWriteLeft = 0; // frame index of the next sample to capture
     std::unique_ptr<float[]> bufferRight;
     std::int32_t captureWriteRight = 0;
-    // Length of the buffers that actually exist (0 when there are none). Every read and write
-    // stays below it, whatever `loopLengthSamples` a newer geometry holds.
+    // Length of the loop the buffers hold (0 when there are none). Every read and write stays
+    // below it, whatever `loopLengthSamples` a newer geometry holds.
     std::int32_t bufferLengthSamples = 0;
+    // Samples each buffer really has, at least `bufferLengthSamples`: a shorter loop reuses the
+    // pair it fits in, so only a longer one allocates (and releases the old pair).
+    std::int32_t bufferCapacitySamples = 0;
 
     std::array<std::atomic<float>, kParameterCount> parameters{}; // normalized, as last set
     // The slice table: every entry points at its record in `sliceRecords`. All records are made

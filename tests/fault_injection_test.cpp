@@ -19,6 +19,7 @@ namespace {
 
 constexpr int kBlock = 250;
 constexpr float kFourBeats = 0.3f;
+constexpr float kEightBeats = 0.5f;
 constexpr const char* kAllocationError = "Allocation error\n";
 
 enum class Restart { loopLengthChange, relocation };
@@ -134,16 +135,17 @@ TEST(FaultInjection, FailedSetUpWhilePlayingDropsTheOldLoopAndPassesThrough)
         session.expectPassThrough(3); // waiting for the bar line at 1000
         session.expectLoopCapturedAndPlayed();
 
+        // Only a longer loop than the pair holds allocates, so only that can fail.
         injectAllocationFailures(AllocationSite::captureBuffer, failing, 1);
-        session.fx.setParameter(kLoopLength, kFourBeats);
+        session.fx.setParameter(kLoopLength, kEightBeats);
         // The pass in progress plays to its end; the wrap restarts the capture.
         for (int b = 0; b < 8 && session.engine().loopCaptured; ++b) {
             session.play();
         }
         ASSERT_FALSE(session.engine().loopCaptured);
 
-        // Not even the old pair of the same length is kept: nothing is captured or played.
-        session.expectPassThrough(8);
+        // Not even the old, shorter pair is kept: nothing is captured or played.
+        session.expectPassThrough(16);
         session.expectNoBuffers();
         EXPECT_EQ(session.diagnostics.count(kAllocationError), 1);
 
