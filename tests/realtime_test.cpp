@@ -2,6 +2,7 @@
 // This program replaces the global allocation functions, and on glibc without a sanitizer also
 // malloc and its kin, and counts every call made while a block runs. Diagnostics stay off and
 // the test host records nothing, as in a host.
+#include "engine/parameter_mapping.h"
 #include "tests/support/effect_driver.h"
 
 #include <gtest/gtest.h>
@@ -199,6 +200,26 @@ TEST(RealTime, SteadyPlaybackAllocatesNothingAcrossWrapsAndRedraws)
     EXPECT_TRUE(session.fx.engine().loopCaptured);
     EXPECT_EQ(session.fx.engine().sliceCount, 64);
     EXPECT_LT(session.fx.engine().blocksInLoop, 16); // it wrapped recently
+}
+
+// A loop that fits in the buffers reuses them: going from 64 beats to 32 and back is two
+// restarts and captures without one heap call.
+TEST(RealTime, LoopLengthChangesWithinTheBuffersAllocateNothing)
+{
+    QuietSession session;
+    session.fx.setParameter(kLoopLength, 1.0f); // 64 beats: 16000 frames
+    while (!session.fx.engine().loopCaptured) {
+        session.play();
+    }
+    for (const std::int32_t beats : {32, 64}) {
+        SCOPED_TRACE(beats);
+        session.fx.setParameter(kLoopLength, normalizedFromStep(beats));
+        // Long enough for the pass in progress to end and the new loop to be captured.
+        EXPECT_EQ(session.countHeapCallsOver(400), 0);
+        EXPECT_TRUE(session.fx.engine().loopCaptured);
+        EXPECT_EQ(session.fx.engine().bufferLengthSamples, beats * 250);
+        EXPECT_EQ(session.fx.engine().bufferCapacitySamples, 16000);
+    }
 }
 
 } // namespace
