@@ -13,13 +13,13 @@ bool bufferLengthAccepted(std::int32_t loopLengthSamples) noexcept
     return loopLengthSamples >= kMinBufferSamples && loopLengthSamples <= kMaxBufferSamples;
 }
 
-// Audio thread, at the first block and after each capture restart. The set-up costs the same
-// for every loop length: a loop that fits in the pair it replaces reuses it, with no allocation,
-// release or page fault, so changing Loop Length back and forth costs nothing. Only a longer
-// loop than the pair holds releases the old pair and allocates a new one of exactly its length;
-// its pages fault in as capture first writes them, spread over the capture blocks. A pair is
-// never shrunk: the memory was already in use for the longer loop, and releasing it would cost
-// the very block the musician changes the loop in. The destructor releases it.
+// Audio thread, at the first block and after each capture restart. A loop that fits in the pair
+// reuses it, with no allocation, release or page fault, so changing Loop Length back and forth
+// costs next to nothing. Only a longer loop than the pair holds releases the old pair (a cost
+// that grows with its size) and allocates a new one of exactly its length, left uncleared: its
+// pages fault in as capture first writes them, spread over the capture blocks. A pair is never
+// shrunk: the memory was already in use for the longer loop, and releasing it would cost the
+// very block the musician changes the loop in. The destructor releases it.
 void SlicerEffect::setupBuffers() noexcept
 {
     diagnostic("Setting up Buffers\n");
