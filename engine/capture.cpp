@@ -5,6 +5,7 @@
 #include "engine/slicer_effect.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace vorblexter {
 
@@ -12,12 +13,19 @@ namespace {
 
 constexpr std::memory_order kRelaxed = std::memory_order_relaxed;
 
+// Hosts may process in place (an output channel is its input channel), so a copy may have
+// nothing to do, and must never assume the two do not overlap.
+void copySamples(float* to, const float* from, std::int32_t count)
+{
+    if (to != from && count > 0) {
+        std::memmove(to, from, static_cast<std::size_t>(count) * sizeof(float));
+    }
+}
+
 void copyInput(float* const* inputs, float* const* outputs, std::int32_t from, std::int32_t to)
 {
-    for (std::int32_t i = from; i < to; ++i) {
-        outputs[0][i] = inputs[0][i];
-        outputs[1][i] = inputs[1][i];
-    }
+    copySamples(outputs[0] + from, inputs[0] + from, to - from);
+    copySamples(outputs[1] + from, inputs[1] + from, to - from);
 }
 
 } // namespace
@@ -167,12 +175,12 @@ void SlicerEffect::captureFrames(float* const* inputs, float* const* outputs, st
     const std::int32_t captured = std::min(frames - start, space);
     float* const left = bufferLeft.get() + captureWriteLeft;
     float* const right = bufferRight.get() + captureWriteRight;
-    for (std::int32_t k = 0; k < captured; ++k) {
-        left[k] = inputs[0][start + k];
-        right[k] = inputs[1][start + k];
-        outputs[0][start + k] = left[k];
-        outputs[1][start + k] = right[k];
-    }
+    // Both channels are stored before either output is written, and the outputs are taken from
+    // the buffers: whatever the host's channels share, the buffers get the input as it came.
+    copySamples(left, inputs[0] + start, captured);
+    copySamples(right, inputs[1] + start, captured);
+    copySamples(outputs[0] + start, left, captured);
+    copySamples(outputs[1] + start, right, captured);
     captureWriteLeft += captured;
     captureWriteRight += captured;
     framesWritten = start + captured;
@@ -198,26 +206,42 @@ void SlicerEffect::captureFrames(float* const* inputs, float* const* outputs, st
 }
 
 // The rest of the completing block plays the new loop straight, from the start of the slice at
-// order position 0: no fades, reversal or silence yet.
+// order position 0: no fades, reversal or silence yet. Per frame: the input while suspended,
+// else the stored samples (0.0 for an empty slice); then both pointers step forward, and at the
+// end of the slice they move to the start of the next one, round to the first after the last,
+// without wrap processing. The frames go in runs within one slice each.
 void SlicerEffect::handOver(float* const* inputs, float* const* outputs, std::int32_t firstFrame,
                             std::int32_t frames, std::int32_t& framesWritten)
 {
-    for (std::int32_t i = firstFrame; i < frames; ++i) {
+    std::int32_t i = firstFrame;
+    while (i < frames) {
         const Slice& slice = sliceAtOrderPosition();
+        const std::int64_t toSliceEnd =
+            static_cast<std::int64_t>(slice.startLeft) + slice.length - playPointerLeft;
+        std::int32_t length = static_cast<std::int32_t>(
+            std::clamp<std::int64_t>(toSliceEnd, 1, std::min(frames - i, kRunFrames)));
         if (wasSuspended.load(kRelaxed)) {
-            outputs[0][i] = inputs[0][i];
-            outputs[1][i] = inputs[1][i];
+            copyInput(inputs, outputs, i, i + length);
         } else if (slice.length <= 0) {
-            outputs[0][i] = 0.0f;
-            outputs[1][i] = 0.0f;
+            std::fill_n(outputs[0] + i, length, 0.0f);
+            std::fill_n(outputs[1] + i, length, 0.0f);
         } else {
-            outputs[0][i] = readLeft(playPointerLeft);
-            outputs[1][i] = readRight(playPointerRight);
+            length = readableFrames(length, 1);
+            if (length == 0) {
+                // A read that cannot be made fails here, as it would frame by frame.
+                outputs[0][i] = readLeft(playPointerLeft);
+                outputs[1][i] = readRight(playPointerRight);
+                length = 1;
+            } else {
+                copySamples(outputs[0] + i, bufferLeft.get() + playPointerLeft, length);
+                copySamples(outputs[1] + i, bufferRight.get() + playPointerRight, length);
+            }
         }
-        framesWritten = i + 1;
-        ++playPointerLeft;
-        ++playPointerRight;
-        ++loopPosition;
+        i += length;
+        framesWritten = i;
+        playPointerLeft += length;
+        playPointerRight += length;
+        loopPosition += length;
         if (playPointerLeft >= slice.startLeft + slice.length) {
             ++orderPosition;
             if (orderPosition >= sliceCount) {

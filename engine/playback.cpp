@@ -5,6 +5,7 @@
 #include "engine/slicer_effect.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace vorblexter {
 
@@ -12,6 +13,43 @@ namespace {
 
 constexpr std::memory_order kRelaxed = std::memory_order_relaxed;
 constexpr const char* kOutOfBounds = "playPointers gone out out of bounds\n";
+
+// One small loop per kind of run. The outputs never alias the capture buffers.
+void copyRun(float* left, float* right, const float* sourceLeft, const float* sourceRight,
+             std::int32_t length)
+{
+    const auto bytes = static_cast<std::size_t>(length) * sizeof(float);
+    std::memcpy(left, sourceLeft, bytes);
+    std::memcpy(right, sourceRight, bytes);
+}
+
+// The sources point at the run's first sample, from which it reads backwards.
+void reverseCopyRun(float* left, float* right, const float* sourceLeft, const float* sourceRight,
+                    std::int32_t length)
+{
+    for (std::int32_t j = 0; j < length; ++j) {
+        left[j] = sourceLeft[-j];
+        right[j] = sourceRight[-j];
+    }
+}
+
+void fillSilence(float* left, float* right, std::int32_t length)
+{
+    std::fill_n(left, length, 0.0f);
+    std::fill_n(right, length, 0.0f);
+}
+
+// Each output is the sample times its gain in double precision, stored as a float: the product
+// of the per-frame rule. Samples and gains each step by +1 or -1.
+void fadeRun(float* left, float* right, const float* sourceLeft, const float* sourceRight,
+             std::int32_t step, const double* gains, std::int32_t gainStep, std::int32_t length)
+{
+    for (std::int32_t j = 0; j < length; ++j) {
+        const double gain = gains[gainStep * j];
+        left[j] = static_cast<float>(static_cast<double>(sourceLeft[step * j]) * gain);
+        right[j] = static_cast<float>(static_cast<double>(sourceRight[step * j]) * gain);
+    }
+}
 
 } // namespace
 
@@ -31,10 +69,21 @@ void SlicerEffect::runPlaybackSection(float* const* outputs, std::int32_t frames
     }
 }
 
+// The per-frame rule, which the runs below reproduce bit for bit. For each frame:
+//  1. slot end: when the clock has reached the end of the slot (or the left pointer lies past
+//     the end of its buffer), move to the next order position, wrapping the loop after the last
+//     one, and place the pointers at the slice there (at its last sample when it is reversed);
+//  2. bounds guard: a left pointer past the end of its buffer fails the section;
+//  3. gain: 1.0, or the fade-out value when fewer than E frames of the slot are left, or the
+//     fade-in value when fewer than E frames of it have been played (fade-in wins);
+//  4. output: 0.0 while suspended or for a silenced slice, else the sample times the gain;
+//  5. both pointers step (backwards in a reversed slice) and the clock advances.
+// Steps 1 and 2 run at the start of every run; playOneFrame is steps 3 to 5 for one frame.
 void SlicerEffect::playFrames(float* const* outputs, std::int32_t frames,
                               std::int32_t& framesWritten)
 {
-    for (std::int32_t i = 0; i < frames; ++i) {
+    std::int32_t i = 0;
+    while (i < frames) {
         const std::int64_t slotEnd = static_cast<std::int64_t>(orderPosition + 1) * sliceLength;
         if (loopPosition >= slotEnd || playPointerLeft > bufferLengthSamples) {
             ++orderPosition;
@@ -49,25 +98,112 @@ void SlicerEffect::playFrames(float* const* outputs, std::int32_t frames,
         }
 
         const Slice& slice = sliceAtOrderPosition();
-        if (wasSuspended.load(kRelaxed) || slice.silenced || slice.length <= 0) {
-            outputs[0][i] = 0.0f;
-            outputs[1][i] = 0.0f;
-        } else {
-            const std::int64_t slotStart = static_cast<std::int64_t>(orderPosition) * sliceLength;
-            const double gain = fadeGain(slotStart + sliceLength - loopPosition,
-                                         loopPosition - slotStart, envelopeLength.load(kRelaxed));
-            outputs[0][i] =
-                static_cast<float>(static_cast<double>(readLeft(playPointerLeft)) * gain);
-            outputs[1][i] =
-                static_cast<float>(static_cast<double>(readRight(playPointerRight)) * gain);
+        std::int32_t played = playRun(outputs, i, std::min(frames - i, kRunFrames), slice);
+        if (played == 0) {
+            playOneFrame(outputs, i, slice);
+            played = 1;
         }
-        framesWritten = i + 1;
-
-        const std::int32_t step = slice.reversed ? -1 : 1;
-        playPointerLeft += step;
-        playPointerRight += step;
-        ++loopPosition;
+        i += played;
+        framesWritten = i;
     }
+}
+
+void SlicerEffect::playOneFrame(float* const* outputs, std::int32_t i, const Slice& slice)
+{
+    if (wasSuspended.load(kRelaxed) || slice.silenced || slice.length <= 0) {
+        outputs[0][i] = 0.0f;
+        outputs[1][i] = 0.0f;
+    } else {
+        const std::int64_t slotStart = static_cast<std::int64_t>(orderPosition) * sliceLength;
+        const double gain = fadeGain(slotStart + sliceLength - loopPosition,
+                                     loopPosition - slotStart, envelopeLength.load(kRelaxed));
+        outputs[0][i] = static_cast<float>(static_cast<double>(readLeft(playPointerLeft)) * gain);
+        outputs[1][i] = static_cast<float>(static_cast<double>(readRight(playPointerRight)) * gain);
+    }
+    const std::int32_t step = slice.reversed ? -1 : 1;
+    playPointerLeft += step;
+    playPointerRight += step;
+    ++loopPosition;
+}
+
+std::int32_t SlicerEffect::playRun(float* const* outputs, std::int32_t first, std::int32_t limit,
+                                   const Slice& slice)
+{
+    const std::int64_t slotStart = static_cast<std::int64_t>(orderPosition) * sliceLength;
+    const std::int64_t toEnd = slotStart + sliceLength - loopPosition;
+    const std::int64_t fromStart = loopPosition - slotStart;
+    if (toEnd <= 0 || fromStart < 0) {
+        return 0; // a clock outside its slot: frame by frame until the slot end step catches up
+    }
+    // No run reaches the slot end, so step 1 cannot fire inside one.
+    std::int32_t length = static_cast<std::int32_t>(std::min<std::int64_t>(limit, toEnd));
+    const std::int32_t step = slice.reversed ? -1 : 1;
+    float* const left = outputs[0] + first;
+    float* const right = outputs[1] + first;
+
+    if (wasSuspended.load(kRelaxed) || slice.silenced || slice.length <= 0) {
+        // Nothing is read, but the guard still watches the left pointer: a forward run stops
+        // where it would pass the end of the buffer.
+        if (step > 0) {
+            length = static_cast<std::int32_t>(std::min<std::int64_t>(
+                length, static_cast<std::int64_t>(bufferLengthSamples) - playPointerLeft + 1));
+        }
+        fillSilence(left, right, length);
+    } else {
+        length = readableFrames(length, step);
+        if (length == 0) {
+            return 0; // the per-frame rule raises the failure exactly where it always did
+        }
+        const float* const sourceLeft = bufferLeft.get() + playPointerLeft;
+        const float* const sourceRight = bufferRight.get() + playPointerRight;
+        const std::int32_t envelope = envelopeLength.load(kRelaxed);
+        if (envelope > FadeTable::kCapacity) {
+            return 0;
+        }
+        if (envelope > 0 && fromStart < envelope) {
+            // Fade-in: positions fromStart upwards; the fade-in wins over the fade-out.
+            length =
+                static_cast<std::int32_t>(std::min<std::int64_t>(length, envelope - fromStart));
+            const double* const gains =
+                fadeTable.gains(envelope, static_cast<std::int32_t>(fromStart), length);
+            fadeRun(left, right, sourceLeft, sourceRight, step, gains, 1, length);
+        } else if (envelope > 0 && toEnd < envelope) {
+            // Fade-out: positions toEnd downwards, to the slot end at the latest.
+            const auto last = static_cast<std::int32_t>(toEnd);
+            const double* const gains = fadeTable.gains(envelope, last - length + 1, length);
+            fadeRun(left, right, sourceLeft, sourceRight, step, gains + (length - 1), -1, length);
+        } else {
+            // Gain 1.0 up to the fade-out zone: the stored samples themselves.
+            if (envelope > 0) {
+                length =
+                    static_cast<std::int32_t>(std::min<std::int64_t>(length, toEnd - envelope + 1));
+            }
+            if (step > 0) {
+                copyRun(left, right, sourceLeft, sourceRight, length);
+            } else {
+                reverseCopyRun(left, right, sourceLeft, sourceRight, length);
+            }
+        }
+    }
+    playPointerLeft += step * length;
+    playPointerRight += step * length;
+    loopPosition += length;
+    return length;
+}
+
+std::int32_t SlicerEffect::readableFrames(std::int32_t frames, std::int32_t step) const noexcept
+{
+    if (!bufferLeft || !bufferRight) {
+        return 0;
+    }
+    std::int32_t readable = frames;
+    for (const std::int32_t pointer : {playPointerLeft, playPointerRight}) {
+        if (pointer < 0 || pointer >= bufferLengthSamples) {
+            return 0;
+        }
+        readable = std::min(readable, step > 0 ? bufferLengthSamples - pointer : pointer + 1);
+    }
+    return readable;
 }
 
 // At most one pending change takes effect per wrap, in this order of precedence: a new loop

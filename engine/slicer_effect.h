@@ -13,6 +13,7 @@
 // percent 0 to 100; `parameters` holds normalized host values.
 #pragma once
 
+#include "engine/fade_table.h"
 #include "engine/slice.h"
 #include "engine/slice_random.h"
 #include "host/effect_base_x.h"
@@ -169,6 +170,25 @@ private:
     float readRight(std::int32_t index) const;
 
     bool complete = true;
+
+    // --- Run-wise rendering of playback and the hand-over ---
+    // A block is cut into runs of one kind each (copy, reverse copy, fill, fade), none crossing a
+    // slot edge, a fade-zone boundary or the end of what the buffers hold, so that every check
+    // and every look-up is made once per run. Frames no run can take (a read that would fail, a
+    // state the runs do not cover) go through the per-frame rule, one frame at a time.
+    // The longest run: a suspend or an Envelope change made by another thread during a block is
+    // seen within this many frames.
+    static constexpr std::int32_t kRunFrames = 128;
+    // Plays one run from output frame `first`, at most `limit` frames; answers its length, or 0
+    // when the frame must take the per-frame rule.
+    std::int32_t playRun(float* const* outputs, std::int32_t first, std::int32_t limit,
+                         const Slice& slice);
+    // The per-frame rule of playback for output frame `i`, after the slot-end step.
+    void playOneFrame(float* const* outputs, std::int32_t i, const Slice& slice);
+    // How many of the next `frames` frames both play pointers can read, stepping by `step`.
+    std::int32_t readableFrames(std::int32_t frames, std::int32_t step) const noexcept;
+    // The gains of the current Envelope value, filled as fades need them.
+    FadeTable fadeTable;
 };
 
 } // namespace vorblexter
