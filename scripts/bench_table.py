@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Turns the benchmark program's JSON output into the markdown tables of the README.
 
+Usage: bench_table.py results.json [more-results.json ...]
+
 Every figure is the median over the repetitions of the run; where there were several, the range
 (lowest to highest) of the ratio follows in brackets. Each ratio was taken within one run, the
 engine's rounds alternating with its copy's, so load on the machine cancels out of it as far as
@@ -87,15 +89,21 @@ def time_text(microseconds):
 
 
 def main():
-    with open(sys.argv[1], encoding="utf-8") as source:
-        document = json.load(source)
+    # Several files (runs of the same program) pool their repetitions.
+    document = {"benchmarks": []}
+    contexts = []
+    for path in sys.argv[1:]:
+        with open(path, encoding="utf-8") as source:
+            run = json.load(source)
+        document["benchmarks"] += run["benchmarks"]
+        contexts.append(run.get("context", {}))
     grouped = runs(document)
     errors = [e["run_name"] for e in document["benchmarks"] if "error_occurred" in e]
     repetitions = max((len(v) for v in grouped.values()), default=0)
-    context = document.get("context", {})
-    print(f"Measured {context.get('date', '?')} on {context.get('num_cpus', '?')} CPUs, "
-          f"load average {', '.join(f'{x:.2f}' for x in context.get('load_avg', []))}; "
-          f"medians of {repetitions} repetition(s), ratio range in brackets.")
+    for context in contexts:
+        print(f"Measured {context.get('date', '?')} on {context.get('num_cpus', '?')} CPUs, "
+              f"load average {', '.join(f'{x:.2f}' for x in context.get('load_avg', []))}.")
+    print(f"Medians of {repetitions} repetitions; the range of the ratio over them in brackets.")
     print()
     print("| case | block | ns/frame | ratio to the copy | target |")
     print("|---|---|---|---|---|")
