@@ -9,7 +9,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libsndfile1-dev
     lv2-dev liblilv-dev lilv-utils sordi
-    binutils file
+    binutils file python3
 )
 
 missing=()

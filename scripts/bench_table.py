@@ -1,0 +1,163 @@
+#!/usr/bin/env python3
+"""Turns the benchmark program's JSON output into the markdown tables of the README.
+
+Usage: bench_table.py results.json [more-results.json ...]
+
+Every figure is the median over the repetitions of the run; where there were several, the range
+(lowest to highest) of the ratio follows in brackets. Each ratio was taken within one run, the
+engine's rounds alternating with its copy's, so load on the machine cancels out of it as far as
+it can.
+"""
+import json
+import statistics
+import sys
+
+STEADY = {
+    "PlaybackDefault": "steady playback, default parameters (4-beat loop, 120 BPM, 44.1 kHz)",
+    "PlaybackAllFades": "steady playback, Envelope 10000, Cuts/Bar 64, Loop Length 64 "
+                        "(1024 slices, every frame in a fade)",
+    "PlaybackReverseSilence": "steady playback, Reverse 100, Silence 50",
+    "CaptureLongLoop": "steady capture, 64-beat loop at 30 BPM, 44.1 kHz",
+    "WrapWithDraw": "the block crossing a loop wrap with a new draw of 1024 slices",
+}
+# (case, block size) -> the most the ratio may be.
+STEADY_TARGETS = {
+    ("PlaybackDefault", 4096): 1.5,
+    ("PlaybackDefault", 256): 2.5,
+    ("PlaybackAllFades", 4096): 4.0,
+    ("PlaybackAllFades", 256): 4.0,
+    ("CaptureLongLoop", 4096): 1.5,
+    ("CaptureLongLoop", 256): 1.5,
+}
+LOOPS = [
+    "4 beats, 120 BPM, 44.1 kHz",
+    "16 beats, 120 BPM, 44.1 kHz",
+    "64 beats, 120 BPM, 44.1 kHz",
+    "64 beats, 60 BPM, 48 kHz",
+    "64 beats, 30 BPM, 44.1 kHz",
+    "64 beats, 30 BPM, 96 kHz",
+]
+SETUP_TARGET = 5.0
+
+
+def runs(document):
+    """Groups the repetitions of each benchmark, in the order the program ran them."""
+    grouped = {}
+    for entry in document["benchmarks"]:
+        if entry.get("run_type") == "iteration" and "error_occurred" not in entry:
+            grouped.setdefault(entry["run_name"], []).append(entry)
+    return grouped
+
+
+def parse(run_name):
+    parts = run_name.split("/")
+    args = [int(p) for p in parts[1:] if p.isdigit()]
+    return parts[0], args
+
+
+def med(entries, key):
+    return statistics.median(e[key] for e in entries)
+
+
+def number(value):
+    """Three significant figures, without exponents."""
+    if value >= 100.0:
+        return f"{float(f'{value:.3g}'):,.0f}"
+    if value >= 10.0:
+        return f"{value:.1f}"
+    return f"{value:.2f}"
+
+
+def ratio_text(entries, key):
+    values = [e[key] for e in entries]
+    text = f"{number(statistics.median(values))}x"
+    if len(values) > 1:
+        text += f" ({number(min(values))}-{number(max(values))})"
+    return text
+
+
+def target_text(limit, value):
+    if limit is None:
+        return "-"
+    return f"<= {limit:g}x: {'met' if value <= limit else 'not met'}"
+
+
+def time_text(microseconds):
+    if microseconds >= 1000.0:
+        return f"{number(microseconds / 1000.0)} ms"
+    return f"{number(microseconds)} us"
+
+
+def main():
+    # Several files (runs of the same program) pool their repetitions.
+    document = {"benchmarks": []}
+    contexts = []
+    for path in sys.argv[1:]:
+        with open(path, encoding="utf-8") as source:
+            run = json.load(source)
+        document["benchmarks"] += run["benchmarks"]
+        contexts.append(run.get("context", {}))
+    grouped = runs(document)
+    errors = [e["run_name"] for e in document["benchmarks"] if "error_occurred" in e]
+    repetitions = max((len(v) for v in grouped.values()), default=0)
+    for context in contexts:
+        print(f"Measured {context.get('date', '?')} on {context.get('num_cpus', '?')} CPUs, "
+              f"load average {', '.join(f'{x:.2f}' for x in context.get('load_avg', []))}.")
+    print(f"Medians of {repetitions} repetitions; the range of the ratio over them in brackets.")
+    print()
+    print("| case | block | ns/frame | ratio to the copy | target |")
+    print("|---|---|---|---|---|")
+    for name, entries in grouped.items():
+        function, args = parse(name)
+        if function not in STEADY:
+            continue
+        block = args[0]
+        limit = STEADY_TARGETS.get((function, block))
+        print(f"| {STEADY[function]} | {block} | {number(med(entries, 'ns_per_frame'))} | "
+              f"{ratio_text(entries, 'ratio')} | {target_text(limit, med(entries, 'ratio'))} |")
+    print()
+    print("| set-up: worst block | block | worst block | median capture block | ratio | "
+          "worst per loop frame | target |")
+    print("|---|---|---|---|---|---|---|")
+    for name, entries in grouped.items():
+        function, args = parse(name)
+        rows = []
+        if function == "SetupFirstCapture":
+            loop, block = args
+            last = loop == len(LOOPS) - 1
+            rows.append((f"first block to end of capture, {LOOPS[loop]} "
+                         f"({entries[0]['loop_frames']:,.0f} frames)", block, "",
+                         SETUP_TARGET if last and block == 4096 else None))
+        elif function == "SetupLoopLengthChange":
+            block = args[0]
+            limit = SETUP_TARGET if block == 4096 else None
+            rows.append(("Loop Length 64 to 32 beats at 30 BPM, 96 kHz", block, "down_", limit))
+            rows.append(("Loop Length 32 to 64 beats at 30 BPM, 96 kHz", block, "up_", limit))
+        for label, block, prefix, limit in rows:
+            ratio = med(entries, prefix + "ratio")
+            print(f"| {label} | {block} | {time_text(med(entries, prefix + 'worst_block_us'))} | "
+                  f"{time_text(med(entries, prefix + 'capture_block_us'))} | "
+                  f"{ratio_text(entries, prefix + 'ratio')} | "
+                  f"{number(med(entries, prefix + 'worst_ns_per_loop_frame'))} ns | "
+                  f"{target_text(limit, ratio)} |")
+    extras = []
+    for name, entries in grouped.items():
+        function, _ = parse(name)
+        if function == "DrawLargestPlan":
+            extras.append(f"a draw of 1024 slices on its own: {number(med(entries, 'real_time'))} "
+                          f"{entries[0]['time_unit']}")
+        elif function == "FixedMemory":
+            extras.append(f"fixed memory: {med(entries, 'objectBytes'):,.0f} bytes of effect "
+                          f"object, {med(entries, 'sliceRecordBytes'):,.0f} of slice records")
+    if extras:
+        print()
+        print("Also: " + "; ".join(extras) + ".")
+    if errors:
+        print()
+        print("Failed: " + ", ".join(sorted(set(errors))))
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
