@@ -177,7 +177,8 @@ Rendered renderLv2(BundleWorld& world, const Session& session, const Lv2Options&
         outRight.assign(run.frames + 1, kOutputMarker);
         float* outL = options.buffers == Buffers::inPlace ? inLeft.data() : outLeft.data();
         float* outR = options.buffers == Buffers::inPlace ? inRight.data() : outRight.data();
-        lilv_instance_connect_port(instance, kInLeft, inLeft.data());
+        lilv_instance_connect_port(instance, kInLeft,
+                                   options.connectLeftInput ? inLeft.data() : nullptr);
         lilv_instance_connect_port(instance, kInRight, inRight.data());
         lilv_instance_connect_port(instance, kOutLeft, outL);
         lilv_instance_connect_port(instance, kOutRight, outR);

@@ -52,6 +52,7 @@ enum class Buffers {
 struct Lv2Options {
     Buffers buffers = Buffers::inPlace;
     bool connectControl = true; // the atom input
+    bool connectLeftInput = true;
 };
 
 // Plays `session` through a new instance of the plug-in, on the calling thread.

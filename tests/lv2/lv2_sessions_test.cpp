@@ -122,6 +122,8 @@ TEST(Lv2Sessions, PositionAtEveryRunWithTempoChangesRelocationsAndControls)
 {
     SessionBuilder b;
     b.roll(2.5 * kBar, 0, true);
+    b.roll(3, 1, true);
+    b.roll(4096, 4096, true);
     b.controls = {30, 60, 30, 16, 200, 1, 10, 4};
     b.roll(1.5 * kBar, 0, true);
     b.tempo = 133.3;
@@ -199,6 +201,7 @@ TEST(Lv2Sessions, ArdourLikeRelocationAndStop)
 TEST(Lv2Sessions, NoTransportRecordBeforeTheFirstPosition)
 {
     SessionBuilder late;
+    late.beatsPerBar = 3.0; // the capture waits for a bar line of three beats
     late.roll(0.7 * kBar, 0, false);
     late.frame = 0.0;
     late.roll(3 * kBar, 0, true);
@@ -245,6 +248,21 @@ TEST(Lv2Status, StateSlotAndSliceFollowTheLoop)
             }
         }
     }
+}
+
+// A host that leaves an audio port unconnected gets its buffers back untouched.
+TEST(Lv2Robustness, AnUnconnectedAudioPortLeavesTheOutputsAlone)
+{
+    BundleWorld world;
+    ASSERT_NE(world.plugin(), nullptr);
+    SessionBuilder b;
+    b.roll(2.5 * kBar, 0, true);
+    Lv2Options options{Buffers::separate, true};
+    options.connectLeftInput = false;
+    const Rendered lv2 = onOwnThread([&] { return renderLv2(world, b.session, options); });
+    const std::vector<float> untouched(b.session.totalFrames(), -12345.0f);
+    EXPECT_EQ(lv2.output.left, untouched);
+    EXPECT_EQ(lv2.output.right, untouched);
 }
 
 // A host that connects no atom port gets the input back, whatever it does with the controls.
