@@ -49,7 +49,8 @@ void SlicerEffect::getLoopInfo() noexcept
     try {
         getHostVendorString(hostVendor);
         getHostProductString(hostProduct);
-        if (!vendorFollowsTempo(hostVendor, sizeof hostVendor)) {
+        if (tempoFollowing == TempoFollowing::namedVendorsOnly &&
+            !vendorFollowsTempo(hostVendor, sizeof hostVendor)) {
             return;
         }
         if (timeInfo == nullptr) {

@@ -36,6 +36,14 @@ inline constexpr std::int32_t kMinBufferSamples = 128;
 inline constexpr std::int32_t kMaxBufferSamples = 1000000000;
 inline constexpr VstInt32 kTimeInfoRequest = 0xBF00;
 
+// Whether the loop geometry follows the host's tempo in any host, or only where the vendor text
+// names one of the two makers whose time info the effect was built against. The host binding
+// that creates the effect chooses; the VST 2.x entry keeps the vendor check.
+enum class TempoFollowing : std::uint8_t {
+    namedVendorsOnly,
+    anyHost,
+};
+
 enum ParameterIndex : VstInt32 {
     kReverse = 0,
     kVorblex,
@@ -90,6 +98,8 @@ public:
     char hostVendor[64] = {};
     char hostProduct[64] = {}; // fetched beside the vendor; nothing reads it
     VstInt32 timeInfoRequest = kTimeInfoRequest;
+    // Set by the host binding before the first block, never changed afterwards.
+    TempoFollowing tempoFollowing = TempoFollowing::namedVendorsOnly;
 
     std::int32_t playPointerLeft = 0;  // frame index of the next sample to play in bufferLeft
     std::int32_t playPointerRight = 0; // same, in bufferRight; moves in step with the left one

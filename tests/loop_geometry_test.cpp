@@ -123,6 +123,43 @@ TEST(VendorGate, OnlyHostsNamingEitherMakerExactlyGetAGeometry)
     }
 }
 
+// Three bars at 120 BPM from the origin: a following effect captures bar 2 and plays from bar 3;
+// one that does not follow must pass every frame through and never start a capture. Either way
+// the host is asked for its vendor and product texts at every geometry computation.
+TEST(VendorGate, TheBindingsChoiceOfFollowingOverridesTheVendorTextAndOnlyThat)
+{
+    for (const char* vendor : {"Linux Audio Systems", "", "steinberg", "Steinberg"}) {
+        for (const bool anyHost : {false, true}) {
+            TestHost host;
+            host.setVendor(vendor);
+            EffectDriver driver(host);
+            if (anyHost) {
+                driver.engine().tempoFollowing = TempoFollowing::anyHost;
+            }
+            const bool follows = anyHost || std::strcmp(vendor, "Steinberg") == 0;
+            bool everCaptured = false;
+            bool passedThrough = true;
+            constexpr int kBlock = 4096;
+            for (int pos = 0; pos < 3 * 88200; pos += kBlock) {
+                const StereoBlock input = rampBlock(pos, kBlock);
+                const StereoBlock output = driver.run(pos, input);
+                passedThrough = passedThrough && output.left == input.left;
+                everCaptured =
+                    everCaptured || driver.engine().captureActive || driver.engine().loopCaptured;
+            }
+            const std::string label = std::string(vendor) + (anyHost ? " any host" : "");
+            EXPECT_EQ(driver.engine().loopCaptured, follows) << label;
+            EXPECT_EQ(everCaptured, follows) << label;
+            EXPECT_EQ(passedThrough, !follows) << label;
+            EXPECT_EQ(lengthsOf(driver), follows ? Lengths(88200, 88200) : Lengths(0, 0)) << label;
+            const auto vendorQueries = host.callsWithOpcode(audioMasterGetVendorString).size();
+            EXPECT_GE(vendorQueries, 2u) << label;
+            EXPECT_EQ(host.callsWithOpcode(audioMasterGetProductString).size(), vendorQueries)
+                << label;
+        }
+    }
+}
+
 TEST(VendorGate, SearchStaysWithinTheVendorFieldWhenItHasNoTerminator)
 {
     // The product text lies right after the vendor field, so an unbounded search would find a

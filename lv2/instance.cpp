@@ -1,0 +1,164 @@
+#include "lv2/instance.h"
+
+#include "engine/loop_geometry.h"
+#include "host/debug_output.h"
+#include "lv2/atom_reader.h"
+#include "lv2/control_sync.h"
+#include "lv2/status_outputs.h"
+
+#include <lv2/urid/urid.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+namespace vorblexter::lv2 {
+
+namespace {
+
+// The interface revision the binding presents itself as.
+constexpr VstIntPtr kHostVersion = 2400;
+// The effect counts frames in 32 bits; longer runs go to it in pieces.
+constexpr std::uint32_t kLongestStretch = 1u << 30;
+
+VstIntPtr hostCallback(AEffect* record, VstInt32 opcode, VstInt32, VstIntPtr, void*, float)
+{
+    switch (opcode) {
+    case audioMasterVersion:
+        return kHostVersion;
+    case audioMasterGetTime:
+        if (record == nullptr || record->user == nullptr) {
+            return 0;
+        }
+        return reinterpret_cast<VstIntPtr>(static_cast<Instance*>(record->user)->timeInfo());
+    default:
+        return 0;
+    }
+}
+
+const LV2_URID_Map* findUridMap(const LV2_Feature* const* features) noexcept
+{
+    for (; features != nullptr && *features != nullptr; ++features) {
+        const LV2_Feature* feature = *features;
+        if (feature->URI != nullptr && std::strcmp(feature->URI, LV2_URID__map) == 0) {
+            const auto* map = static_cast<const LV2_URID_Map*>(feature->data);
+            return map != nullptr && map->map != nullptr ? map : nullptr;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+bool Instance::sampleRateUsable(double sampleRate) noexcept
+{
+    // A loop of the default four beats at 120 beats per minute must fit the effect's buffer
+    // limits; the rate is also what every loop and bar length scales with.
+    constexpr double kTempo = 120.0;
+    constexpr std::int32_t kBeats = 4;
+    if (!std::isfinite(sampleRate) || sampleRate <= 0.0) {
+        return false;
+    }
+    const auto geometry = computeLoopGeometry(kTempo, sampleRate, kBeats, kBeats);
+    return geometry && geometry->loopLengthSamples >= kMinBufferSamples &&
+           geometry->loopLengthSamples <= kMaxBufferSamples;
+}
+
+Instance* Instance::create(double sampleRate, const LV2_Feature* const* features) noexcept
+{
+    const LV2_URID_Map* map = findUridMap(features);
+    if (map == nullptr || !sampleRateUsable(sampleRate)) {
+        return nullptr;
+    }
+    installPlatformDiagnostics();
+    SlicerEffect* effect = SlicerEffect::create(&hostCallback);
+    if (effect == nullptr) {
+        return nullptr;
+    }
+    effect->tempoFollowing = TempoFollowing::anyHost;
+    auto* instance = new (std::nothrow) Instance(sampleRate, mapUrids(*map), effect);
+    if (instance == nullptr) {
+        AEffect* record = effect->getAeffect();
+        record->dispatcher(record, effClose, 0, 0, nullptr, 0.0f);
+        return nullptr;
+    }
+    return instance;
+}
+
+Instance::Instance(double sampleRate, const Urids& urids, SlicerEffect* effect) noexcept
+    : urids(urids), transport(sampleRate), effect(effect), record(effect->getAeffect())
+{
+    record->user = this;
+    record->dispatcher(record, effOpen, 0, 0, nullptr, 0.0f);
+    record->dispatcher(record, effSetSampleRate, 0, 0, nullptr, static_cast<float>(sampleRate));
+}
+
+Instance::~Instance()
+{
+    record->dispatcher(record, effClose, 0, 0, nullptr, 0.0f);
+}
+
+void Instance::connect(std::uint32_t port, void* location) noexcept
+{
+    connectPort(ports, port, location);
+}
+
+void Instance::activate() noexcept
+{
+    record->dispatcher(record, effMainsChanged, 0, 1, nullptr, 0.0f);
+}
+
+void Instance::deactivate() noexcept
+{
+    record->dispatcher(record, effMainsChanged, 0, 0, nullptr, 0.0f);
+}
+
+void Instance::run(std::uint32_t frames) noexcept
+{
+    syncControls(ports, *effect);
+    // An event splits the run at its frame: what comes before it is processed with the record
+    // as it stood, the rest with the new position. Stamps outside the run, or before an earlier
+    // event, are held to the stretch still ahead.
+    std::uint32_t done = 0;
+    SequenceReader events(ports.control, urids);
+    SequenceEvent event;
+    while (events.next(event)) {
+        PositionUpdate update;
+        if (!readPosition(event, urids, update)) {
+            continue;
+        }
+        if (event.hasFrame && event.frame > static_cast<std::int64_t>(done)) {
+            const std::uint32_t at = event.frame >= static_cast<std::int64_t>(frames)
+                                         ? frames
+                                         : static_cast<std::uint32_t>(event.frame);
+            render(done, at - done);
+            done = at;
+        }
+        transport.apply(update);
+    }
+    render(done, frames - done);
+    writeStatus(ports, *effect);
+}
+
+void Instance::render(std::uint32_t first, std::uint32_t frames) noexcept
+{
+    while (frames > 0) {
+        const std::uint32_t stretch = std::min(frames, kLongestStretch);
+        const auto count = static_cast<VstInt32>(stretch);
+        if (ports.audioConnected()) {
+            // The effect writes every output frame, also at a standing transport (frames it
+            // does not play carry the input), and works in place, so the host's buffers go to
+            // it as they are.
+            float* inputs[2] = {const_cast<float*>(ports.inLeft) + first,
+                                const_cast<float*>(ports.inRight) + first};
+            float* outputs[2] = {ports.outLeft + first, ports.outRight + first};
+            record->processReplacing(record, inputs, outputs, count);
+        }
+        transport.advance(count);
+        first += stretch;
+        frames -= stretch;
+    }
+}
+
+} // namespace vorblexter::lv2
