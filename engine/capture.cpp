@@ -186,8 +186,9 @@ void SlicerEffect::captureFrames(float* const* inputs, float* const* outputs, st
     framesWritten = start + captured;
     captureStartOffset = 0;
 
-    // After a restart in this block the next block's set-up replaces these buffers and slices, so
-    // a loop completed now would leave playback reading a layout that no longer exists.
+    // After a restart in this block the next block's set-up lays out the buffers and slices anew
+    // (and starts the capture again from their first sample), so a loop completed now would leave
+    // playback reading a layout that no longer exists.
     if (start + space >= frames || !slicesReady) {
         return;
     }
