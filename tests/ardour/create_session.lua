@@ -27,6 +27,16 @@ local tracks = session:new_audio_track(2, 2, nil, 1, "Slicer", ARDOUR.Presentati
 if tracks:size() ~= 1 then fail("cannot add the track") end
 local track = tracks:front()
 
+-- Ardour connects a new track to the master bus from a thread of its own, which may not have
+-- done so yet when the session is saved (it had not on a busy machine): connect it here.
+local master = session:master_out()
+for channel = 0, 1 do
+  local output = track:output():audio(channel)
+  local destination = master:input():audio(channel):name()
+  if not output:connected_to(destination) then output:connect(destination) end
+  if not output:connected_to(destination) then fail("cannot connect the track to the master bus") end
+end
+
 -- Without a URI the track stays empty: Ardour's own path, for comparison.
 if uri ~= "" then
   local plugin = ARDOUR.LuaAPI.new_plugin(session, uri, ARDOUR.PluginType.LV2, "")

@@ -10,6 +10,12 @@ local frames = tonumber(os.getenv("ARDOUR_CHECK_FRAMES"))
 if not AudioEngine:set_backend("None (Dummy)", "", "") then fail("no Dummy backend") end
 local session = load_session(dir, name)
 if not session then fail("cannot load the session") end
+for channel = 0, 1 do
+  if not session:route_by_name("Slicer"):output():audio(channel):connected_to(
+      session:master_out():input():audio(channel):name()) then
+    fail("the track is not connected to the master bus")
+  end
+end
 if session:route_by_name("Slicer"):nth_plugin(0):isnil() then fail("the plug-in did not load") end
 
 local export = session:simple_export()

@@ -12,6 +12,12 @@ local frames = tonumber(os.getenv("ARDOUR_CHECK_FRAMES"))
 if not AudioEngine:set_backend("None (Dummy)", "", "") then fail("no Dummy backend") end
 local session = load_session(dir, name)
 if not session then fail("cannot load the session") end
+for channel = 0, 1 do
+  if not session:route_by_name("Slicer"):output():audio(channel):connected_to(
+      session:master_out():input():audio(channel):name()) then
+    fail("the track is not connected to the master bus")
+  end
+end
 local plugin = session:route_by_name("Slicer"):nth_plugin(0)
 if plugin:isnil() then fail("the plug-in did not load") end
 local insert = plugin:to_insert():plugin(0)
