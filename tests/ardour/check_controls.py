@@ -1,14 +1,15 @@
 #!/usr/bin/env python3
 """Checks the State, Slot and Slice output controls that Ardour showed while playing the session.
 
-Input: the "controls FRAME STATE SLOT SLICE" and "stopped at frame N" lines of
-watch_session.lua, FRAME being Ardour's
-transport frame when the change was seen (polled every few milliseconds, so a change shows up
-within a few process cycles of the frame where it happened). Expected, from frame 0 at 120 BPM
-in 4/4: State 0 (waiting) until the bar line at frame BAR, 1 (capturing) until BAR + LOOP, then
-2 (playing), with Slot stepping 1, 2, ... SLICES at every slice boundary and Slice naming a
-captured slice (negative when backwards), each one once per pass with Repetition 0 and
-Silence 0.
+Input: the "cycle N frames", "controls FRAME STATE SLOT SLICE" and "stopped at frame N" lines
+of watch_session.lua, FRAME being Ardour's transport frame when the change was seen (polled every
+few milliseconds, so a change shows up within a few process cycles of the frame where it
+happened; the transport's frame may still be the start of the cycle in which it happened).
+
+Expected, from frame 0 at 120 BPM in 4/4: State 0 (waiting) until the bar line at frame BAR,
+1 (capturing) until BAR + LOOP, then 2 (playing), with Slot stepping 1, 2, ... SLICES at every
+slice boundary and Slice naming a captured slice (negative when backwards), each one once per
+pass with Repetition 0 and Silence 0.
 
 usage: check_controls.py CONTROLS.txt RATE BPM BEATS_PER_BAR LOOP_BEATS CUTS_PER_BAR
 """
@@ -30,20 +31,25 @@ def main():
 
     changes = []
     frames_seen = 0
+    cycle = None
     with open(path) as lines:
         for line in lines:
             fields = line.split()
             if len(fields) == 5 and fields[0] == "controls":
                 changes.append(tuple(int(v) for v in fields[1:]))
+            elif len(fields) == 3 and fields[0] == "cycle":
+                cycle = int(fields[1])
             elif fields[:3] == ["stopped", "at", "frame"]:
                 frames_seen = int(fields[3])
     failures = []
+    if cycle is None:
+        raise SystemExit("FAIL: no cycle length in %s" % path)
 
     def expect(at, state, slot, what):
         change = next((c for c in changes if c[1:3] == (state, slot)), None)
         if change is None:
             failures.append("never saw %s" % what)
-        elif not at <= change[0] <= at + late:
+        elif not at - cycle < change[0] <= at + late:
             failures.append("saw %s at frame %d, expected from frame %d" % (what, change[0], at))
         else:
             print("%s: seen at frame %d (from frame %d)" % (what, change[0], at))

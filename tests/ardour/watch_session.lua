@@ -1,6 +1,7 @@
 -- Loads the check's session, plays it in real time from frame 0 to ARDOUR_CHECK_FRAMES and
 -- prints the plug-in's State, Slot and Slice output controls whenever they change, as
 -- "controls FRAME STATE SLOT SLICE" (FRAME: the transport's frame when the change was seen),
+-- after the process cycle's length ("cycle N frames"),
 -- the way a musician watching Ardour's generic controls would see them.
 local function say(...) print(...) io.stdout:flush() end
 local function fail(message) say("FAIL: " .. message) os.exit(1) end
@@ -46,6 +47,7 @@ local function poll()
   end
 end
 
+say("cycle " .. session:get_block_size() .. " frames")
 -- A moment standing at frame 0 first, as after opening a session.
 ARDOUR.LuaAPI.usleep(300000)
 poll()
