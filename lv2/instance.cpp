@@ -147,16 +147,12 @@ void Instance::render(std::uint32_t first, std::uint32_t frames) noexcept
         const std::uint32_t stretch = std::min(frames, kLongestStretch);
         const auto count = static_cast<VstInt32>(stretch);
         if (ports.audioConnected()) {
-            // A standing transport leaves the outputs as they are, so they must already hold
-            // the input, as they do when the host processes in place.
+            // The effect writes every output frame, also at a standing transport (frames it
+            // does not play carry the input), and works in place, so the host's buffers go to
+            // it as they are.
             float* inputs[2] = {const_cast<float*>(ports.inLeft) + first,
                                 const_cast<float*>(ports.inRight) + first};
             float* outputs[2] = {ports.outLeft + first, ports.outRight + first};
-            for (int channel = 0; channel < 2; ++channel) {
-                if (outputs[channel] != inputs[channel]) {
-                    std::memmove(outputs[channel], inputs[channel], stretch * sizeof(float));
-                }
-            }
             record->processReplacing(record, inputs, outputs, count);
         }
         transport.advance(count);

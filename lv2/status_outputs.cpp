@@ -12,7 +12,11 @@ Status readStatus(const SlicerEffect& effect) noexcept
 {
     Status status;
     if (!effect.loopCaptured) {
-        status.state = effect.captureActive ? kCapturing : kWaiting;
+        // A capture armed without buffers (no geometry yet) passes the input through: to the
+        // musician that is still waiting.
+        const bool buffersHeld =
+            effect.bufferLeft && effect.bufferRight && effect.bufferLengthSamples > 0;
+        status.state = effect.captureActive && buffersHeld ? kCapturing : kWaiting;
         return status;
     }
     status.state = kPlaying;

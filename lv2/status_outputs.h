@@ -1,8 +1,8 @@
 // The three control outputs that let a host's generic controls show what is playing: State
-// (0 waiting for a bar line, 1 capturing, 2 playing), Slot (the order position playing at the
-// end of the run, from 1; 0 while not playing) and Slice (the captured slice that slot plays,
-// from 1, negative when backwards, 0 when silent or not playing). Read from the effect after
-// each run; reading changes nothing in it.
+// (0 waiting for a bar line or a transport, 1 capturing, 2 playing), Slot (the order position
+// playing at the end of the run, from 1; 0 while not playing) and Slice (the captured slice that
+// slot plays, from 1, negative when backwards, 0 when silent or not playing). Read from the effect
+// after each run; reading changes nothing in it.
 #pragma once
 
 #include "engine/slicer_effect.h"
