@@ -31,9 +31,9 @@
 #
 # Then the LV2 event fuzzer (fuzz/lv2_event_player.h), the same way from fuzz/lv2_corpus and
 # fuzz/lv2_regressions, for LV2_FUZZ_SECONDS (two minutes by default), one worker per core. Its
-# inputs cost more (an instance, its transport and atom parsing besides the effect): about 300
-# executions per second per worker here, so two minutes make some 70000, and fewer than
-# LV2_FUZZ_MIN_RUNS (20000) fail the stage as a stalled fuzzer. Its scratch corpus and findings
+# inputs cost more (up to three instances, their transport and atom parsing besides the effect):
+# 250 to 500 executions per second per worker here, so two minutes make 60000 to 120000, and
+# fewer than LV2_FUZZ_MIN_RUNS (20000) fail the stage as a stalled fuzzer. Its scratch corpus and findings
 # are in build-fuzz/run/lv2/.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
