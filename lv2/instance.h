@@ -2,9 +2,9 @@
 // the transport record kept from time:Position and the controls sent as parameter changes.
 //
 // The effect talks to the binding only through its host callback, which answers the interface
-// version and the transport record of the stretch being processed; it is told at creation to
-// follow the tempo whatever vendor the host names, since every LV2 host that sends a position
-// sends the tempo with it.
+// version and the transport record of the stretch being processed. It is told at creation to
+// follow the tempo whatever vendor the host names: an LV2 host's tempo arrives in time:Position,
+// the same for every host, so there is no vendor to single out.
 #pragma once
 
 #include "engine/slicer_effect.h"

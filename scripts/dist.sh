@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the release artefacts into dist/: the plug-in for Linux (x86-64) and for 32-bit and
-# 64-bit Windows, the command-line host (Linux) when the tree has it, and SHA256SUMS over them.
+# Builds the release artefacts into dist/: the plug-in for Linux (x86-64: the VST 2.x library
+# and the LV2 bundle vorblexter1.lv2) and for 32-bit and 64-bit Windows, the command-line host (Linux) when the tree has it, and SHA256SUMS over them.
 # Release builds with warnings as errors, in build-dist/; the DLLs are checked as CI checks them.
 # Needs the MinGW-w64 -posix cross compilers (scripts/stages/windows.sh installs them).
 set -euo pipefail
@@ -28,6 +28,11 @@ rm -rf dist
 mkdir -p dist/linux-x86_64 dist/windows-x86 dist/windows-x64
 # Stripped of symbol tables only: the dynamic symbol `main` and the export table stay.
 strip --strip-unneeded -o dist/linux-x86_64/vorblexter1.so build-dist/linux/vorblexter1.so
+mkdir -p dist/linux-x86_64/vorblexter1.lv2
+cp build-dist/linux/vorblexter1.lv2/manifest.ttl build-dist/linux/vorblexter1.lv2/vorblexter1.ttl \
+    dist/linux-x86_64/vorblexter1.lv2/
+strip --strip-unneeded -o dist/linux-x86_64/vorblexter1.lv2/vorblexter1.so \
+    build-dist/linux/vorblexter1.lv2/vorblexter1.so
 i686-w64-mingw32-strip --strip-unneeded -o dist/windows-x86/vorblexter1.dll \
     build-dist/win32/vorblexter1.dll
 x86_64-w64-mingw32-strip --strip-unneeded -o dist/windows-x64/vorblexter1.dll \
@@ -40,6 +45,11 @@ fi
 ./scripts/check-dll.sh dist/windows-x64/vorblexter1.dll x86-64
 if [[ $(nm -D --defined-only dist/linux-x86_64/vorblexter1.so | awk '{print $3}') != "main" ]]; then
     echo "FAIL: dist/linux-x86_64/vorblexter1.so does not export exactly main" >&2
+    exit 1
+fi
+lv2_library=dist/linux-x86_64/vorblexter1.lv2/vorblexter1.so
+if [[ $(nm -D --defined-only "$lv2_library" | awk '{print $3}') != "lv2_descriptor" ]]; then
+    echo "FAIL: $lv2_library does not export exactly lv2_descriptor" >&2
     exit 1
 fi
 

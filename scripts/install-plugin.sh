@@ -1,27 +1,39 @@
 #!/usr/bin/env bash
-# Installs the Linux plug-in where hosts look for VST 2.x plug-ins: the first folder named in
-# LXVST_PATH, else the first in VST_PATH, else ~/.vst. Hosts that scan other folders can be
-# pointed at it with --dest.
+# Installs the Linux plug-ins where hosts look for them. The VST 2.x library goes to the first
+# folder named in LXVST_PATH, else the first in VST_PATH, else ~/.vst; the LV2 bundle
+# vorblexter1.lv2 to the first folder in LV2_PATH, else ~/.lv2. --dest and --lv2-dest name
+# other folders.
 #
-# Usage: scripts/install-plugin.sh [--dest FOLDER] [PLUGIN]
-#   PLUGIN defaults to build/vorblexter1.so (made by scripts/build.sh), else the one in dist/.
+# Usage: scripts/install-plugin.sh [--dest FOLDER] [--lv2-dest FOLDER] [PLUGIN [BUNDLE]]
+#   PLUGIN defaults to build/vorblexter1.so (made by scripts/build.sh), else the one in dist/;
+#   BUNDLE to build/vorblexter1.lv2, else the one in dist/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 dest=""
+lv2_dest=""
 plugin=""
+bundle=""
 while (($# > 0)); do
     case $1 in
     --dest)
         dest=${2:?--dest needs a folder}
         shift 2
         ;;
+    --lv2-dest)
+        lv2_dest=${2:?--lv2-dest needs a folder}
+        shift 2
+        ;;
     -h | --help)
-        sed -n '2,8p' "$0"
+        sed -n '2,10p' "$0"
         exit 0
         ;;
     *)
-        plugin=$1
+        if [[ -z $plugin ]]; then
+            plugin=$1
+        else
+            bundle=$1
+        fi
         shift
         ;;
     esac
@@ -37,6 +49,18 @@ if [[ -z $plugin ]]; then
 fi
 if [[ -z $plugin || ! -f $plugin ]]; then
     echo "No plug-in to install: build it first (./scripts/build.sh) or name the file." >&2
+    exit 1
+fi
+if [[ -z $bundle ]]; then
+    for candidate in build/vorblexter1.lv2 dist/linux-x86_64/vorblexter1.lv2; do
+        if [[ -f $candidate/manifest.ttl ]]; then
+            bundle=$candidate
+            break
+        fi
+    done
+fi
+if [[ -z $bundle || ! -f $bundle/manifest.ttl || ! -f $bundle/vorblexter1.so ]]; then
+    echo "No LV2 bundle to install: build it first (./scripts/build.sh) or name the folder." >&2
     exit 1
 fi
 
@@ -61,8 +85,18 @@ if [[ -z $dest ]]; then
     dest=$HOME/.vst
 fi
 
-mkdir -p "$dest"
+if [[ -z $lv2_dest ]]; then
+    lv2_dest=$(first_folder "${LV2_PATH:-}")
+fi
+if [[ -z $lv2_dest ]]; then
+    lv2_dest=$HOME/.lv2
+fi
+
+mkdir -p "$dest" "$lv2_dest/vorblexter1.lv2"
 # `install` writes a new file rather than overwriting in place, so a host that has the old
 # library loaded keeps running on its copy.
 install -m 0755 "$plugin" "$dest/vorblexter1.so"
 echo "Installed $dest/vorblexter1.so"
+install -m 0644 "$bundle/manifest.ttl" "$bundle/vorblexter1.ttl" "$lv2_dest/vorblexter1.lv2/"
+install -m 0755 "$bundle/vorblexter1.so" "$lv2_dest/vorblexter1.lv2/vorblexter1.so"
+echo "Installed $lv2_dest/vorblexter1.lv2"

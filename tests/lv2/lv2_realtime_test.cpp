@@ -1,0 +1,134 @@
+// The real-time rule through the LV2 entries: once the loop is captured, `run` never touches the
+// heap, whatever the host's events and controls do (positions every run and inside runs, a stop
+// and a start, control changes). The binding is called in-process, as the bundle's library
+// would be by a host.
+#include "lv2/plugin_descriptor.h"
+#include "tests/support/heap_counter.h"
+
+#include <lv2/atom/forge.h>
+#include <lv2/time/time.h>
+#include <lv2/urid/urid.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace vorblexter::testing {
+namespace {
+
+constexpr std::uint32_t kFrames = 512;
+
+LV2_URID mapUri(LV2_URID_Map_Handle handle, const char* uri)
+{
+    auto& uris = *static_cast<std::vector<std::string>*>(handle);
+    for (std::size_t i = 0; i < uris.size(); ++i) {
+        if (uris[i] == uri) {
+            return static_cast<LV2_URID>(i + 1);
+        }
+    }
+    uris.emplace_back(uri);
+    return static_cast<LV2_URID>(uris.size());
+}
+
+TEST(Lv2Realtime, SteadyRunsNeverTouchTheHeap)
+{
+    std::vector<std::string> uris;
+    uris.reserve(64);
+    LV2_URID_Map map{&uris, &mapUri};
+    const LV2_Feature mapFeature{LV2_URID__map, &map};
+    const LV2_Feature* features[] = {&mapFeature, nullptr};
+    const LV2_Descriptor* descriptor = lv2::pluginDescriptor();
+    LV2_Handle plugin = descriptor->instantiate(descriptor, 44100.0, "", features);
+    ASSERT_NE(plugin, nullptr);
+
+    std::vector<float> left(kFrames), right(kFrames);
+    std::array<float, 8> controls{30, 60, 30, 16, 20, 1, 10, 4};
+    std::array<float, 3> status{};
+    std::vector<std::uint64_t> atomWords(1024);
+    auto* atoms = reinterpret_cast<std::uint8_t*>(atomWords.data());
+    descriptor->connect_port(plugin, 0, left.data());
+    descriptor->connect_port(plugin, 1, right.data());
+    descriptor->connect_port(plugin, 2, left.data());
+    descriptor->connect_port(plugin, 3, right.data());
+    descriptor->connect_port(plugin, 4, atoms);
+    for (std::uint32_t p = 0; p < 8; ++p) {
+        descriptor->connect_port(plugin, 5 + p, &controls[p]);
+    }
+    for (std::uint32_t p = 0; p < 3; ++p) {
+        descriptor->connect_port(plugin, 13 + p, &status[p]);
+    }
+    descriptor->activate(plugin);
+
+    LV2_Atom_Forge forge;
+    lv2_atom_forge_init(&forge, &map);
+    const LV2_URID position = map.map(map.handle, LV2_TIME__Position);
+    const LV2_URID frameKey = map.map(map.handle, LV2_TIME__frame);
+    const LV2_URID speedKey = map.map(map.handle, LV2_TIME__speed);
+    const LV2_URID tempoKey = map.map(map.handle, LV2_TIME__beatsPerMinute);
+    double frame = 0.0;
+    double speed = 1.0;
+    // One run: a position at its start when `report`, and one at `midRun` frames if non-zero.
+    const auto run = [&](bool report, std::uint32_t midRun) {
+        for (std::uint32_t k = 0; k < kFrames; ++k) {
+            left[k] = static_cast<float>(std::sin((frame + k) * 0.01));
+            right[k] = -left[k];
+        }
+        lv2_atom_forge_set_buffer(&forge, atoms, atomWords.size() * sizeof(std::uint64_t));
+        LV2_Atom_Forge_Frame sequence;
+        lv2_atom_forge_sequence_head(&forge, &sequence, 0);
+        for (const std::uint32_t at : {0u, midRun}) {
+            if ((at == 0 && !report) || (at != 0 && midRun == 0)) {
+                continue;
+            }
+            LV2_Atom_Forge_Frame object;
+            lv2_atom_forge_frame_time(&forge, at);
+            lv2_atom_forge_object(&forge, &object, 0, position);
+            lv2_atom_forge_key(&forge, frameKey);
+            lv2_atom_forge_long(&forge, static_cast<std::int64_t>(frame + (speed != 0.0 ? at : 0)));
+            lv2_atom_forge_key(&forge, speedKey);
+            lv2_atom_forge_float(&forge, static_cast<float>(speed));
+            lv2_atom_forge_key(&forge, tempoKey);
+            lv2_atom_forge_float(&forge, 120.0f);
+            lv2_atom_forge_pop(&forge, &object);
+        }
+        lv2_atom_forge_pop(&forge, &sequence);
+        descriptor->run(plugin, kFrames);
+        frame += speed != 0.0 ? kFrames : 0;
+    };
+
+    // Set-up, the capture and the first pass may allocate.
+    for (int r = 0; r < 600 && !(status[0] == 2.0f && frame > 3 * 88200.0); ++r) {
+        run(true, 0);
+    }
+    ASSERT_EQ(status[0], 2.0f);
+
+    startHeapCount();
+    for (int r = 0; r < 800; ++r) {
+        if (r == 300) {
+            speed = 0.0; // stop: the host reports the stop and then nothing
+            run(true, 0);
+            continue;
+        }
+        if (r == 340) {
+            speed = 1.0;
+        }
+        if (r % 100 == 50) {
+            controls[4] = static_cast<float>(20 + r);  // Envelope, applied at once
+            controls[5] = r % 200 == 50 ? 2.0f : 1.0f; // Variation
+        }
+        const bool stopped = r > 300 && r < 340;
+        run(!stopped, r % 37 == 0 ? 100 : 0);
+    }
+    const long heapCalls = stopHeapCount();
+    EXPECT_EQ(heapCalls, 0);
+    EXPECT_EQ(status[0], 2.0f);
+    descriptor->deactivate(plugin);
+    descriptor->cleanup(plugin);
+}
+
+} // namespace
+} // namespace vorblexter::testing
