@@ -28,11 +28,20 @@
 # build-fuzz/run/corpus, findings in build-fuzz/run/artifacts. Merge the inputs that reach new
 # edges with build-fuzz/fuzz/host_event_fuzzer -merge=1 -use_counters=0 -max_len=512 fuzz/corpus
 # build-fuzz/run/corpus.
+#
+# Then the LV2 event fuzzer (fuzz/lv2_event_player.h), the same way from fuzz/lv2_corpus and
+# fuzz/lv2_regressions, for LV2_FUZZ_SECONDS (two minutes by default), one worker per core. Its
+# inputs cost more (up to three instances, their transport and atom parsing besides the effect):
+# 250 to 500 executions per second per worker here, so two minutes make 60000 to 120000, and
+# fewer than LV2_FUZZ_MIN_RUNS (20000) fail the stage as a stalled fuzzer. Its scratch corpus and findings
+# are in build-fuzz/run/lv2/.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
 seconds=${FUZZ_SECONDS:-1500}
 min_runs=${FUZZ_MIN_RUNS:-1000000}
+lv2_seconds=${LV2_FUZZ_SECONDS:-120}
+lv2_min_runs=${LV2_FUZZ_MIN_RUNS:-20000}
 max_len=512
 workers=$(nproc)
 # Each worker stops after its share of the runs; with no minimum it runs until the time cap.
@@ -44,18 +53,25 @@ fi
 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DVORBLEXTER_WERROR=ON -DVORBLEXTER_BUILD_FUZZERS=ON -DVORBLEXTER_BUILD_TESTS=OFF \
     -DVORBLEXTER_BUILD_TOOLS=OFF -DVORBLEXTER_BUILD_BENCHMARKS=OFF >/dev/null
-cmake --build build-fuzz -j "$workers" --target host_event_fuzzer make_seed_corpus
+cmake --build build-fuzz -j "$workers" --target host_event_fuzzer make_seed_corpus \
+    lv2_event_fuzzer make_lv2_seed_corpus
 
 run=$root/build-fuzz/run
 rm -rf "$run"
-mkdir -p "$run/corpus" "$run/artifacts" "$run/seeds"
+mkdir -p "$run/corpus" "$run/artifacts" "$run/seeds" "$run/lv2/corpus" "$run/lv2/artifacts" \
+    "$run/lv2/seeds"
 
 # The committed seeds must be what the generator writes for the current event format (it also
 # refuses seeds that break a check or do not fit the bounds above).
 build-fuzz/fuzz/make_seed_corpus "$run/seeds" >/dev/null
-for seed in "$run"/seeds/*; do
-    if ! cmp -s "$seed" "fuzz/corpus/$(basename "$seed")"; then
-        echo "fuzz: fuzz/corpus/$(basename "$seed") differs from make_seed_corpus's" >&2
+build-fuzz/fuzz/make_lv2_seed_corpus "$run/lv2/seeds" >/dev/null
+for seed in "$run"/seeds/* "$run"/lv2/seeds/*; do
+    committed=fuzz/corpus/$(basename "$seed")
+    if [[ $seed == "$run/lv2/"* ]]; then
+        committed=fuzz/lv2_corpus/$(basename "$seed")
+    fi
+    if ! cmp -s "$seed" "$committed"; then
+        echo "fuzz: $committed differs from what its generator writes" >&2
         exit 1
     fi
 done
@@ -85,5 +101,33 @@ if ((status != 0 || findings > 0)) || grep -qE '^(==[0-9]+==ERROR|SUMMARY: |host
 fi
 if ((total < min_runs)); then
     echo "fuzz: FAILED: $total executions, fewer than $min_runs" >&2
+    exit 1
+fi
+
+lv2=$run/lv2
+status=0
+started=$SECONDS
+(cd "$lv2" && "$root/build-fuzz/fuzz/lv2_event_fuzzer" corpus "$root/fuzz/lv2_corpus" \
+    "$root/fuzz/lv2_regressions" -jobs="$workers" -workers="$workers" \
+    -max_total_time="$lv2_seconds" -max_len="$max_len" -timeout=10 \
+    -artifact_prefix="$lv2/artifacts/" -print_final_stats=1 >"$lv2/fuzzer.log" 2>&1) || status=$?
+
+total=0
+for log in "$lv2"/fuzz-*.log; do
+    grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -n 1 || true
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
+    total=$((total + ${runs:-0}))
+done
+echo "fuzz: LV2: $workers workers, $((SECONDS - started)) s, $total executions"
+
+findings=$(find "$lv2/artifacts" -type f | wc -l)
+if ((status != 0 || findings > 0)) || grep -qE '^(==[0-9]+==ERROR|SUMMARY: |lv2 event check failed)' \
+    "$lv2"/fuzz-*.log; then
+    grep -hE -A 30 '^(==[0-9]+==ERROR|lv2 event check failed)' "$lv2"/fuzz-*.log | head -n 80 || true
+    echo "fuzz: LV2: FAILED (exit $status, $findings artifacts in $lv2/artifacts)" >&2
+    exit 1
+fi
+if ((total < lv2_min_runs)); then
+    echo "fuzz: LV2: FAILED: $total executions, fewer than $lv2_min_runs" >&2
     exit 1
 fi

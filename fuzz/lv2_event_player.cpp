@@ -1,0 +1,1201 @@
+#include "fuzz/lv2_event_player.h"
+
+#include "engine/slice_random.h"
+
+#include <lv2/atom/atom.h>
+#include <lv2/buf-size/buf-size.h>
+#include <lv2/time/time.h>
+#include <lv2/urid/urid.h>
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+
+namespace vorblexter::fuzzing {
+
+namespace {
+
+constexpr float kFloatNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float kFloatInf = std::numeric_limits<float>::infinity();
+constexpr double kDoubleNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kDoubleInf = std::numeric_limits<double>::infinity();
+constexpr std::uint8_t kTableSelectors = 128;
+
+// Control values: every step edge and range end of the eight parameters, and beyond.
+constexpr float kFloats[] = {
+    0.0f,      1.0f,     2.0f,    3.0f,  4.0f,          7.0f,           8.0f,      15.9f,
+    16.0f,     25.0f,    31.99f,  32.0f, 63.0f,         64.0f,          65.0f,     99.9f,
+    100.0f,    100.5f,   101.0f,  0.5f,  -0.0f,         -0.5f,          -1.0f,     20.0f,
+    10000.0f,  10001.0f, 9999.9f, 1e10f, -1e10f,        3.0e38f,        kFloatInf, -kFloatInf,
+    kFloatNaN, 1e-45f,   0.999f,  1.5f,  2147483648.0f, -2147483648.0f, 50.0f,     5000.0f,
+};
+
+// Sample rates for instantiate.
+constexpr double kSampleRates[] = {
+    1000.0, 44100.0, 48000.0,  96000.0, 8000.0,       192000.0,   500.0,      127.0,
+    1.0,    0.0,     -44100.0, 1e-30,   1e30,         kDoubleNaN, kDoubleInf, -kDoubleInf,
+    1e300,  0.5,     22050.0,  5e-324,  2147483648.0, 4.0,
+};
+
+// Values of time:Position properties: tempos, speeds, bar shapes, frames and their extremes.
+constexpr double kValues[] = {
+    240.0,         120.0,
+    0.0,           1.0,
+    4.0,           3.0,
+    -1.0,          0.5,
+    60.0,          7.0,
+    64.0,          kDoubleNaN,
+    kDoubleInf,    -kDoubleInf,
+    1e30,          -1e30,
+    1e-30,         1e9,
+    1e12,          2147483648.0,
+    -2147483648.0, 9007199254740992.0,
+    4.5,           1000.0,
+    256.0,         512.0,
+    -0.0,          5e-324,
+    2.0,           300.0,
+    999.0,         -120.0,
+    1e300,         9.3e18,
+    -4.0,          0.25,
+    16.0,          8.0,
+    1e-3,          33.3,
+};
+
+constexpr std::uint32_t kRunFrames[] = {
+    256, 512, 1024, 64, 128, 32, 16, 1, 2, 3, 0, 100, 1000, 4096, 4095, 333, 2048, 997,
+};
+
+constexpr std::uint32_t kWords[] = {
+    0,           1,           4,           7,           8,  9,  15, 16, 17, 24,   32,
+    0xFFFFFFF8u, 0xFFFFFFFFu, 0x7FFFFFFFu, 0x80000000u, 2,  3,  5,  6,  10, 11,   12,
+    13,          14,          18,          19,          20, 21, 22, 23, 64, 4096,
+};
+
+// What hosts and the LV2 headers would map, in a fixed order so that URIDs are the same in
+// every play: the fuzzer's comparison tracing then learns them, and the committed inputs keep
+// their meaning. A URI first asked for by the plug-in gets the next number.
+constexpr const char* kKnownUris[] = {
+    LV2_ATOM__Sequence,
+    LV2_ATOM__Object,
+    LV2_ATOM__Blank,
+    LV2_ATOM__Float,
+    LV2_ATOM__Double,
+    LV2_ATOM__Int,
+    LV2_ATOM__Long,
+    LV2_ATOM__Bool,
+    LV2_ATOM__String,
+    LV2_ATOM__Chunk,
+    LV2_ATOM__Tuple,
+    LV2_ATOM__URID,
+    LV2_ATOM__frameTime,
+    LV2_ATOM__beatTime,
+    LV2_TIME__Position,
+    LV2_TIME__frame,
+    LV2_TIME__speed,
+    LV2_TIME__beatsPerMinute,
+    LV2_TIME__beatsPerBar,
+    LV2_TIME__bar,
+    LV2_TIME__barBeat,
+    LV2_TIME__beatUnit,
+    LV2_TIME__beat,
+    LV2_TIME__framesPerSecond,
+    "http://lv2plug.in/ns/ext/midi#MidiEvent",
+    "http://lv2plug.in/ns/ext/patch#Set",
+};
+
+enum KnownUrid : std::uint32_t {
+    kSequence = 1,
+    kObject,
+    kBlank,
+    kFloat,
+    kDouble,
+    kInt,
+    kLong,
+    kBool,
+    kString,
+    kChunk,
+    kTuple,
+    kUrid,
+    kFrameTime,
+    kBeatTime,
+    kPosition,
+    kFrame,
+    kSpeed,
+    kBeatsPerMinute,
+    kBeatsPerBar,
+    kBar,
+    kBarBeat,
+    kBeatUnit,
+    kBeat,
+    kFramesPerSecond,
+    kMidiEvent,
+    kPatchSet,
+    kKnownUridEnd,
+};
+static_assert(kKnownUridEnd - 1 == std::size(kKnownUris));
+
+constexpr std::uint32_t kPositionKeyUrids[kPositionKeyCount] = {
+    kFrame, kSpeed, kBeatsPerMinute, kBeatsPerBar, kBar, kBarBeat, kBeatUnit,
+};
+// Each property's usual type, as hosts send it.
+constexpr std::uint32_t kPositionKeyTypes[kPositionKeyCount] = {
+    kLong, kFloat, kFloat, kFloat, kLong, kFloat, kInt,
+};
+constexpr std::uint32_t kValueTypes[] = {0, kFloat, kDouble, kInt, kLong, kBool, kString, kObject};
+
+constexpr std::uint32_t kRawTypes[] = {
+    kObject, kBlank, kFloat, kSequence, kLong, kTuple, kMidiEvent, kChunk, 0, kPosition,
+};
+
+constexpr std::uint32_t kSequenceTypes[] = {kSequence, kSequence, kChunk};
+constexpr std::uint32_t kSequenceUnits[] = {0, kFrameTime, kBeatTime};
+
+// Guards and unwritten output: a NaN no arithmetic produces, so a sample read from outside a
+// buffer, or an output left unwritten, shows up as a non-finite output.
+constexpr std::uint32_t kGuardBits = 0x7FA5A5A5u;
+constexpr std::size_t kGuardFrames = 32;
+// Room to move a buffer between runs, so a plug-in that kept an old pointer is caught.
+constexpr std::size_t kMoveFrames = 64;
+constexpr std::size_t kArenaFrames = kGuardFrames + kLv2MaxRunFrames + kMoveFrames + kGuardFrames;
+
+constexpr float guardValue()
+{
+    return std::bit_cast<float>(kGuardBits);
+}
+
+bool sameBits(float a, float b)
+{
+    return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
+}
+
+template <typename T, std::size_t N> T pick(const T (&table)[N], std::uint8_t selector)
+{
+    return table[selector % N];
+}
+
+template <typename T, std::size_t N> int selectorOf(const T (&table)[N], T value)
+{
+    for (std::size_t i = 0; i < N; ++i) {
+        if (std::memcmp(&table[i], &value, sizeof(T)) == 0) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+// Reads operands from the front of the input; past its end every byte reads as zero.
+class ByteReader {
+public:
+    ByteReader(const std::uint8_t* data, std::size_t size) : data(data), size(size) {}
+
+    bool atEnd() const { return position >= size; }
+    std::uint8_t byte() { return position < size ? data[position++] : 0; }
+
+    std::uint64_t bits(int byteCount)
+    {
+        std::uint64_t value = 0;
+        for (int shift = 0; shift < 8 * byteCount; shift += 8) {
+            value |= static_cast<std::uint64_t>(byte()) << shift;
+        }
+        return value;
+    }
+
+    float floatOperand()
+    {
+        const std::uint8_t selector = byte();
+        return selector < kTableSelectors
+                   ? pick(kFloats, selector)
+                   : std::bit_cast<float>(static_cast<std::uint32_t>(bits(4)));
+    }
+
+    template <std::size_t N> double doubleOperand(const double (&table)[N])
+    {
+        const std::uint8_t selector = byte();
+        return selector < kTableSelectors ? pick(table, selector) : std::bit_cast<double>(bits(8));
+    }
+
+    std::uint32_t wordOperand()
+    {
+        const std::uint8_t selector = byte();
+        return selector < kTableSelectors ? pick(kWords, selector)
+                                          : static_cast<std::uint32_t>(bits(4));
+    }
+
+    std::uint32_t framesOperand()
+    {
+        const std::uint8_t selector = byte();
+        return selector < kTableSelectors
+                   ? pick(kRunFrames, selector)
+                   : static_cast<std::uint32_t>(bits(2) % (kLv2MaxRunFrames + 1));
+    }
+
+private:
+    const std::uint8_t* data;
+    std::size_t size;
+    std::size_t position = 0;
+};
+
+// Appends atoms in host byte order, each padded to 8 bytes as the atom forge pads them.
+class AtomBytes {
+public:
+    std::size_t size() const { return bytes.size(); }
+    std::vector<std::uint8_t>& data() { return bytes; }
+
+    void u32(std::uint32_t value) { append(&value, sizeof value); }
+    void i64(std::int64_t value) { append(&value, sizeof value); }
+    void append(const void* from, std::size_t count)
+    {
+        const std::size_t at = bytes.size();
+        bytes.resize(at + count);
+        std::memcpy(bytes.data() + at, from, count);
+    }
+    void pad()
+    {
+        while (bytes.size() % 8 != 0) {
+            bytes.push_back(0);
+        }
+    }
+    void setU32(std::size_t at, std::uint32_t value) { std::memcpy(&bytes[at], &value, 4); }
+
+private:
+    std::vector<std::uint8_t> bytes;
+};
+
+// One host-side URID map for every instance of a play.
+class UridMap {
+public:
+    UridMap()
+    {
+        for (const char* uri : kKnownUris) {
+            uris.emplace_back(uri);
+        }
+    }
+
+    LV2_URID map(const char* uri)
+    {
+        if (uri == nullptr) {
+            return 0;
+        }
+        for (std::size_t i = 0; i < uris.size(); ++i) {
+            if (uris[i] == uri) {
+                return static_cast<LV2_URID>(i + 1);
+            }
+        }
+        uris.emplace_back(uri);
+        return static_cast<LV2_URID>(uris.size());
+    }
+
+    static LV2_URID mapCallback(LV2_URID_Map_Handle handle, const char* uri)
+    {
+        return static_cast<UridMap*>(handle)->map(uri);
+    }
+    static LV2_URID failingCallback(LV2_URID_Map_Handle, const char*) { return 0; }
+
+private:
+    std::vector<std::string> uris;
+};
+
+enum class Connection : std::uint8_t { never, host, null };
+
+// What the host knows about one live instance.
+struct InstanceSlot {
+    LV2_Handle handle = nullptr;
+    bool active = false;
+    double sampleRate = 0.0;
+    std::array<Connection, kPortCount> connections{};
+    // Audio: one arena per port, the connected region somewhere inside, guard everywhere else.
+    std::array<std::vector<float>, 4> audio;
+    std::size_t audioOffset = kGuardFrames;
+    bool audioConnected = false;
+    bool inPlace = false;
+    // Controls: port p's value at index 2p + 1, guard between.
+    std::array<float, 2 * kPortCount + 1> controls{};
+    std::array<float, kPortCount> controlValues{};
+    float largestInput = 0.0f; // magnitude, over every non-NaN input sample fed so far
+    bool fedNonFinite = false;
+    bool sentEvents = false;
+};
+
+class Player {
+public:
+    Player(const LV2_Descriptor* descriptor, const std::uint8_t* data, std::size_t size)
+        : descriptor(descriptor), reader(data, size)
+    {
+        // Plans drawn from the same calls must be the same on every replay.
+        threadSliceRandom().state = 1;
+    }
+
+    ~Player()
+    {
+        for (InstanceSlot& slot : slots) {
+            cleanup(slot);
+        }
+    }
+
+    Player(const Player&) = delete;
+    Player& operator=(const Player&) = delete;
+
+    Lv2PlayOutcome run()
+    {
+        if (descriptor == nullptr || descriptor->instantiate == nullptr ||
+            descriptor->connect_port == nullptr || descriptor->run == nullptr ||
+            descriptor->cleanup == nullptr) {
+            fail("the descriptor lacks an entry point");
+            return outcome;
+        }
+        while (!reader.atEnd() && outcome.ok) {
+            const std::uint8_t head = reader.byte();
+            const auto kind = static_cast<Lv2CallKind>(head % kLv2CallKindCount);
+            InstanceSlot& slot = slots[(head / kLv2CallKindCount) % kLv2SlotCount];
+            ++outcome.calls;
+            play(kind, slot);
+        }
+        return outcome;
+    }
+
+private:
+    void fail(const std::string& what)
+    {
+        if (outcome.ok) {
+            outcome.ok = false;
+            outcome.violation = "call " + std::to_string(outcome.calls) + ": " + what;
+        }
+    }
+
+    // Every call reads all its operands, live instance or not, so that the meaning of the bytes
+    // after it never depends on which slots are live.
+    void play(Lv2CallKind kind, InstanceSlot& slot)
+    {
+        switch (kind) {
+        case Lv2CallKind::instantiate:
+            instantiate(slot);
+            break;
+        case Lv2CallKind::cleanup:
+            cleanup(slot);
+            break;
+        case Lv2CallKind::activation:
+            activation(slot, (reader.byte() & 1) == 0);
+            break;
+        case Lv2CallKind::connect:
+            connect(slot);
+            break;
+        case Lv2CallKind::control:
+            control(slot);
+            break;
+        case Lv2CallKind::run:
+            run(slot);
+            break;
+        default:
+            break;
+        }
+    }
+
+    void instantiate(InstanceSlot& slot)
+    {
+        const double rate = reader.doubleOperand(kSampleRates);
+        const std::uint8_t options = reader.byte();
+        if (slot.handle != nullptr) {
+            return;
+        }
+        if (outcome.instancesMade >= kLv2MaxInstancesPerInput ||
+            outcome.instancesRefused >= kLv2MaxRefusalsPerInput) {
+            return;
+        }
+        LV2_URID_Map map{&urids, (options & kInstantiateFailingMap) != 0 ? &UridMap::failingCallback
+                                                                         : &UridMap::mapCallback};
+        const LV2_Feature mapFeature{LV2_URID__map,
+                                     (options & kInstantiateNullMap) != 0 ? nullptr : &map};
+        const LV2_Feature bounded{LV2_BUF_SIZE__boundedBlockLength, nullptr};
+        const LV2_Feature unknown{"urn:vorblexter:fuzz:unknown-feature", &map};
+        std::array<const LV2_Feature*, 4> features{};
+        std::size_t count = 0;
+        if ((options & kInstantiateOtherFeatures) != 0) {
+            features[count++] = &bounded;
+            features[count++] = &unknown;
+        }
+        if ((options & kInstantiateNoMap) == 0) {
+            features[count++] = &mapFeature;
+        }
+        const bool usableMap = (options & (kInstantiateNoMap | kInstantiateNullMap)) == 0;
+        const bool usableRate = std::isfinite(rate) && rate > 0.0;
+
+        LV2_Handle handle = descriptor->instantiate(
+            descriptor, rate, "/nonexistent/vorblexter1.lv2/", features.data());
+        if (handle == nullptr) {
+            ++outcome.instancesRefused;
+            return;
+        }
+        ++outcome.instancesMade;
+        slot = InstanceSlot{};
+        slot.handle = handle;
+        slot.sampleRate = rate;
+        if (!usableMap || !usableRate) {
+            fail("instantiate made an instance without a usable URID map or sample rate");
+            return;
+        }
+        for (std::vector<float>& arena : slot.audio) {
+            arena.assign(kArenaFrames, guardValue());
+        }
+        slot.controls.fill(guardValue());
+        // The effect's construction quantities, as a host starts from the Turtle's defaults.
+        constexpr float kDefaults[] = {0.0f, 25.0f, 0.0f, 4.0f, 20.0f, 1.0f, 0.0f, 4.0f};
+        for (std::uint32_t i = 0; i < 8; ++i) {
+            slot.controlValues[kPortFirstParameter + i] = kDefaults[i];
+        }
+        if ((options & kInstantiateUnconnected) != 0) {
+            return;
+        }
+        for (std::uint32_t port = 0; port < kPortCount; ++port) {
+            if (port != kPortControl || (options & kInstantiateNoAtomPort) == 0) {
+                connectPort(slot, port, Connection::host);
+            }
+        }
+    }
+
+    void cleanup(InstanceSlot& slot)
+    {
+        if (slot.handle == nullptr) {
+            return;
+        }
+        if (slot.active && descriptor->deactivate != nullptr) {
+            descriptor->deactivate(slot.handle);
+        }
+        descriptor->cleanup(slot.handle);
+        slot.handle = nullptr;
+        slot.active = false;
+    }
+
+    void activation(InstanceSlot& slot, bool activate)
+    {
+        if (slot.handle == nullptr || slot.active == activate) {
+            return;
+        }
+        slot.active = activate;
+        auto* call = activate ? descriptor->activate : descriptor->deactivate;
+        if (call != nullptr) {
+            call(slot.handle);
+        }
+    }
+
+    void connectPort(InstanceSlot& slot, std::uint32_t port, Connection connection)
+    {
+        slot.connections[port] = connection;
+        if (port <= kPortOutRight) {
+            // Audio buffers are placed at the next run, once its length is known.
+            slot.audioConnected = false;
+            if (connection == Connection::null) {
+                descriptor->connect_port(slot.handle, port, nullptr);
+            }
+            return;
+        }
+        if (port == kPortControl) {
+            if (connection == Connection::null) {
+                descriptor->connect_port(slot.handle, port, nullptr);
+            }
+            return; // the sequence is written, and connected, afresh for every run
+        }
+        descriptor->connect_port(slot.handle, port,
+                                 connection == Connection::host ? &slot.controls[2 * port + 1]
+                                                                : nullptr);
+    }
+
+    void connect(InstanceSlot& slot)
+    {
+        const std::uint32_t port = reader.byte() % kPortCount;
+        const bool null = (reader.byte() & 1) != 0;
+        if (slot.handle != nullptr) {
+            connectPort(slot, port, null ? Connection::null : Connection::host);
+        }
+    }
+
+    void control(InstanceSlot& slot)
+    {
+        const std::uint32_t port = kPortFirstParameter + reader.byte() % 8;
+        const float value = reader.floatOperand();
+        if (slot.handle != nullptr) {
+            slot.controlValues[port] = value;
+        }
+    }
+
+    static std::uint32_t nextNoise(std::uint32_t& noise)
+    {
+        noise = noise * 1664525u + 1013904223u;
+        return noise;
+    }
+
+    static float noiseSample(std::uint32_t& noise)
+    {
+        return static_cast<float>(static_cast<std::int32_t>(nextNoise(noise) >> 8) - (1 << 23)) /
+               static_cast<float>(1 << 23);
+    }
+
+    void fillInput(std::uint8_t pattern, float* left, float* right, std::size_t frames)
+    {
+        switch (pattern % 6) {
+        case kLv2InputSilence:
+            std::fill(left, left + frames, 0.0f);
+            std::fill(right, right + frames, 0.0f);
+            break;
+        case kLv2InputRamp:
+            for (std::size_t k = 0; k < frames; ++k) {
+                left[k] = static_cast<float>(static_cast<double>(k + 1) / (kLv2MaxRunFrames + 1));
+                right[k] = -left[k];
+            }
+            break;
+        case kLv2InputConstant: {
+            const float value = reader.floatOperand();
+            std::fill(left, left + frames, value);
+            std::fill(right, right + frames, value);
+            break;
+        }
+        case kLv2InputHuge:
+            for (std::size_t k = 0; k < frames; ++k) {
+                left[k] = k % 2 == 0 ? 1.7e38f : -1.7e38f;
+                right[k] = -left[k];
+            }
+            break;
+        default: { // noise, and noise with one bad sample
+            std::uint32_t noise = reader.byte() + 1u;
+            for (std::size_t k = 0; k < frames; ++k) {
+                left[k] = noiseSample(noise);
+                right[k] = noiseSample(noise);
+            }
+            if (pattern % 6 == kLv2InputOneBad) {
+                const std::uint8_t where = reader.byte();
+                if (frames > 0) {
+                    const float bad = where % 2 == 0 ? kFloatNaN : kFloatInf;
+                    (where % 4 < 2 ? left : right)[(where * 131u) % frames] = bad;
+                }
+            }
+            break;
+        }
+        }
+    }
+
+    std::int64_t frameOperand(std::uint32_t frames, std::int64_t previous)
+    {
+        const std::uint8_t selector = reader.byte();
+        if (selector >= kTableSelectors) {
+            return static_cast<std::int64_t>(reader.bits(8));
+        }
+        const auto length = static_cast<std::int64_t>(frames);
+        switch (selector % kFrameSelectorCount) {
+        case kFrameStart:
+            return 0;
+        case kFrameOne:
+            return 1;
+        case kFrameMiddle:
+            return length / 2;
+        case kFrameLast:
+            return length - 1;
+        case kFrameRunLength:
+            return length;
+        case kFramePastRun:
+            return length + 1000;
+        case kFramePrevious:
+            return previous;
+        case kFrameBeforePrevious:
+            return static_cast<std::int64_t>(static_cast<std::uint64_t>(previous) - 1u);
+        case kFrameMinusOne:
+            return -1;
+        case kFrameHuge:
+            return std::int64_t{1} << 40;
+        case kFrameMost:
+            return std::numeric_limits<std::int64_t>::max();
+        default:
+            return std::numeric_limits<std::int64_t>::min();
+        }
+    }
+
+    // The tempo the player sends for `value`: long beats folded as the header says.
+    static double foldedTempo(double value, double rate)
+    {
+        const double framesPerBeat = 60.0 / value * rate;
+        if (value > 0.0 && rate > 0.0 && std::isfinite(framesPerBeat) &&
+            framesPerBeat > kLv2MaxFramesPerBeat && framesPerBeat <= kLv2RefusedFramesPerBeat) {
+            return rate * 60.0 / std::max(std::fmod(framesPerBeat, kLv2MaxFramesPerBeat), 1.0);
+        }
+        return value;
+    }
+
+    // An atom of type `type` holding `value`, padded; type 0 is the key's usual type.
+    void writeValue(AtomBytes& out, std::uint32_t type, double value, int depth)
+    {
+        const std::size_t head = out.size();
+        out.u32(0);
+        out.u32(type);
+        switch (type) {
+        case kFloat: {
+            const auto v = static_cast<float>(value);
+            out.append(&v, 4);
+            break;
+        }
+        case kDouble:
+            out.append(&value, 8);
+            break;
+        case kInt:
+        case kBool: {
+            // Saturating, as the value may be anything.
+            const std::int32_t v =
+                type == kBool            ? (value != 0.0 ? 1 : 0)
+                : std::isnan(value)      ? 0
+                : value >= 2147483647.0  ? std::numeric_limits<std::int32_t>::max()
+                : value <= -2147483648.0 ? std::numeric_limits<std::int32_t>::min()
+                                         : static_cast<std::int32_t>(value);
+            out.append(&v, 4);
+            break;
+        }
+        case kLong: {
+            const std::int64_t v =
+                std::isnan(value)                 ? 0
+                : value >= 9.2233720368547758e18  ? std::numeric_limits<std::int64_t>::max()
+                : value <= -9.2233720368547758e18 ? std::numeric_limits<std::int64_t>::min()
+                                                  : static_cast<std::int64_t>(value);
+            out.append(&v, 8);
+            break;
+        }
+        case kString:
+            out.append("120", 4);
+            break;
+        default: // a Position nested as the value, holding the same value as its tempo
+            out.u32(0);
+            out.u32(kPosition);
+            if (depth < 2) {
+                out.u32(kBeatsPerMinute);
+                out.u32(0);
+                writeValue(out, kFloat, value, depth + 1);
+            }
+            break;
+        }
+        out.setU32(head, static_cast<std::uint32_t>(out.size() - head - 8));
+        out.pad();
+    }
+
+    // A time:Position event; answers where its body starts.
+    void writePosition(AtomBytes& out, std::int64_t frame, double rate)
+    {
+        const std::uint8_t mask = reader.byte();
+        out.i64(frame);
+        const std::size_t head = out.size();
+        out.u32(0);
+        out.u32(kObject);
+        out.u32(0);
+        out.u32(kPosition);
+        for (int key = 0; key < kPositionKeyCount; ++key) {
+            if ((mask & (1u << key)) == 0) {
+                continue;
+            }
+            const std::uint32_t chosen = pick(kValueTypes, reader.byte());
+            double value = reader.doubleOperand(kValues);
+            if (key == kKeyBeatsPerMinute) {
+                value = foldedTempo(value, rate);
+            }
+            out.u32(kPositionKeyUrids[key]);
+            out.u32(0);
+            writeValue(out, chosen != 0 ? chosen : kPositionKeyTypes[key], value, 0);
+        }
+        out.setU32(head, static_cast<std::uint32_t>(out.size() - head - 8));
+    }
+
+    // The sequence for one run, exactly as large as it claims to be.
+    std::vector<std::uint8_t> readSequence(const InstanceSlot& slot, std::uint32_t frames,
+                                           std::size_t& eventCount)
+    {
+        const std::uint8_t header = reader.byte();
+        const std::uint8_t typeChoice = header & 3;
+        const std::uint8_t unitChoice = (header >> 2) & 3;
+        const std::uint32_t type =
+            typeChoice < 3 ? kSequenceTypes[typeChoice] : reader.wordOperand();
+        const std::uint32_t unit =
+            unitChoice < 3 ? kSequenceUnits[unitChoice] : reader.wordOperand();
+        const std::size_t cut = (header & 16) != 0 ? reader.byte() % 64 : 0;
+        eventCount = reader.byte() % 9;
+
+        AtomBytes out;
+        out.u32(0);
+        out.u32(type);
+        out.u32(unit);
+        out.u32(0);
+        std::int64_t previous = 0;
+        for (std::size_t i = 0; i < eventCount; ++i) {
+            const auto kind = static_cast<Lv2AtomEventKind>(
+                reader.byte() % static_cast<int>(Lv2AtomEventKind::count));
+            const std::int64_t frame = frameOperand(frames, previous);
+            previous = frame;
+            const std::size_t start = out.size();
+            if (kind == Lv2AtomEventKind::raw) {
+                const std::uint8_t typeSelector = reader.byte();
+                const std::uint32_t bodyType = typeSelector < kTableSelectors
+                                                   ? pick(kRawTypes, typeSelector)
+                                                   : static_cast<std::uint32_t>(reader.bits(4));
+                const std::uint8_t sizeSelector = reader.byte();
+                const std::uint32_t claimed = sizeSelector < kTableSelectors
+                                                  ? 0xFFFFFFFFu
+                                                  : static_cast<std::uint32_t>(reader.bits(2));
+                const std::size_t length = reader.byte() % 64;
+                out.i64(frame);
+                out.u32(claimed == 0xFFFFFFFFu ? static_cast<std::uint32_t>(length) : claimed);
+                out.u32(bodyType);
+                for (std::size_t k = 0; k < length; ++k) {
+                    const std::uint8_t b = reader.byte();
+                    out.append(&b, 1);
+                }
+            } else {
+                writePosition(out, frame, slot.sampleRate);
+                if (kind == Lv2AtomEventKind::corrupt) {
+                    const std::size_t words = (out.size() - start) / 4;
+                    const std::size_t word = reader.byte() % words;
+                    out.setU32(start + 4 * word, reader.wordOperand());
+                }
+            }
+            out.pad();
+        }
+        std::vector<std::uint8_t>& bytes = out.data();
+        bytes.resize(bytes.size() - std::min(cut, bytes.size()));
+        // The size word is always there for the plug-in to read; what it claims is the rest.
+        bytes.resize(std::max<std::size_t>(bytes.size(), 8));
+        const auto body = static_cast<std::uint32_t>(bytes.size() - 8);
+        std::memcpy(bytes.data(), &body, 4);
+        if (cut > 0) {
+            // Cut into the type word too: the size still says what follows.
+            std::memcpy(bytes.data() + 4, &type, 4);
+        }
+        return bytes;
+    }
+
+    bool runnable(const InstanceSlot& slot) const
+    {
+        return slot.active || descriptor->activate == nullptr;
+    }
+
+    static bool audioConnected(const InstanceSlot& slot)
+    {
+        return std::all_of(slot.connections.begin(), slot.connections.begin() + kPortControl,
+                           [](Connection c) { return c == Connection::host; });
+    }
+
+    static bool statusConnected(const InstanceSlot& slot, std::uint32_t port)
+    {
+        return slot.connections[port] == Connection::host;
+    }
+
+    void run(InstanceSlot& slot)
+    {
+        const std::uint32_t frames = reader.framesOperand();
+        const std::uint8_t flags = reader.byte();
+        const std::uint8_t offsetByte = reader.byte();
+        const std::uint8_t pattern = reader.byte();
+
+        const bool overBudget = outcome.framesPlayed + frames > kLv2MaxFramesPerInput;
+        const bool plays = slot.handle != nullptr && runnable(slot) && !overBudget;
+        if (slot.handle != nullptr && !plays) {
+            ++outcome.runsSkipped;
+            outcome.runsOverBudget += overBudget ? 1 : 0;
+        }
+        // Where this run's audio goes: the old place unless moved, or it no longer fits.
+        const bool inPlace = (flags & kRunInPlace) != 0;
+        std::size_t offset = slot.audioOffset;
+        const bool reconnect = !slot.audioConnected || inPlace != slot.inPlace ||
+                               (flags & kRunMove) != 0 ||
+                               offset + frames > kArenaFrames - kGuardFrames;
+        if (reconnect) {
+            offset = kGuardFrames + offsetByte % (kLv2MaxRunFrames + kMoveFrames - frames + 1);
+        }
+        std::vector<float> sentLeft(frames);
+        std::vector<float> sentRight(frames);
+        fillInput(pattern, sentLeft.data(), sentRight.data(), frames);
+        std::size_t eventCount = 0;
+        std::vector<std::uint8_t> sequence = readSequence(slot, frames, eventCount);
+        if (!plays) {
+            return;
+        }
+
+        for (std::vector<float>& arena : slot.audio) {
+            std::fill(arena.begin(), arena.end(), guardValue());
+        }
+        std::copy(sentLeft.begin(), sentLeft.end(), slot.audio[kPortInLeft].begin() + offset);
+        std::copy(sentRight.begin(), sentRight.end(), slot.audio[kPortInRight].begin() + offset);
+        if (reconnect) {
+            // A port the host left null or never connected stays so; the binding is documented
+            // to skip what is not connected, so the player runs it that way too.
+            for (std::uint32_t port = 0; port < kPortControl; ++port) {
+                const std::uint32_t buffer = inPlace ? port % 2 : port;
+                if (slot.connections[port] == Connection::host) {
+                    descriptor->connect_port(slot.handle, port, slot.audio[buffer].data() + offset);
+                }
+            }
+            slot.audioOffset = offset;
+            slot.audioConnected = true;
+            slot.inPlace = inPlace;
+        }
+        for (std::uint32_t port = kPortFirstParameter; port < kPortState; ++port) {
+            slot.controls[2 * port + 1] = slot.controlValues[port];
+        }
+        for (std::uint32_t port = kPortState; port < kPortCount; ++port) {
+            slot.controls[2 * port + 1] = guardValue();
+        }
+        const std::array<float, 2 * kPortCount + 1> controlsSent = slot.controls;
+
+        // Exactly sized, so that a read past what the host wrote is an overflow.
+        const bool atomConnected =
+            slot.connections[kPortControl] == Connection::host && (flags & kRunNullAtom) == 0;
+        std::unique_ptr<std::uint8_t[]> atom;
+        if (atomConnected) {
+            atom = std::make_unique<std::uint8_t[]>(sequence.size());
+            std::memcpy(atom.get(), sequence.data(), sequence.size());
+            descriptor->connect_port(slot.handle, kPortControl, atom.get());
+            outcome.atomEvents += eventCount;
+            slot.sentEvents = slot.sentEvents || eventCount > 0;
+        } else if (slot.connections[kPortControl] != Connection::never) {
+            descriptor->connect_port(slot.handle, kPortControl, nullptr);
+        }
+        for (std::size_t k = 0; k < frames; ++k) {
+            for (const float sample : {sentLeft[k], sentRight[k]}) {
+                slot.fedNonFinite = slot.fedNonFinite || !std::isfinite(sample);
+                if (!std::isnan(sample)) {
+                    slot.largestInput = std::max(slot.largestInput, std::fabs(sample));
+                }
+            }
+        }
+
+        descriptor->run(slot.handle, frames);
+        ++outcome.runs;
+        outcome.framesPlayed += frames;
+
+        if (atomConnected) {
+            // The plug-in keeps no pointer into a sequence past its run.
+            if (std::memcmp(atom.get(), sequence.data(), sequence.size()) != 0) {
+                fail("run wrote into the atom sequence");
+            }
+            descriptor->connect_port(slot.handle, kPortControl, nullptr);
+            atom.reset();
+        }
+        const bool processed = audioConnected(slot);
+        checkBuffers(slot, offset, frames, processed, inPlace, sentLeft, sentRight);
+        checkControls(slot, controlsSent);
+        if (processed) {
+            checkChannel(slot, sentLeft, slot.audio[inPlace ? 0 : 2].data() + offset, "left");
+            checkChannel(slot, sentRight, slot.audio[inPlace ? 1 : 3].data() + offset, "right");
+        }
+    }
+
+    // With only some audio ports connected the run may write nowhere.
+    void checkBuffers(const InstanceSlot& slot, std::size_t offset, std::uint32_t frames,
+                      bool processed, bool inPlace, const std::vector<float>& sentLeft,
+                      const std::vector<float>& sentRight)
+    {
+        static constexpr const char* kNames[] = {"in_left", "in_right", "out_left", "out_right"};
+        for (std::size_t port = 0; port < 4; ++port) {
+            const std::vector<float>& arena = slot.audio[port];
+            const bool written = processed && (inPlace ? port < 2 : port >= 2);
+            for (std::size_t k = 0; k < arena.size(); ++k) {
+                const bool inside = k >= offset && k < offset + frames;
+                if (inside && written) {
+                    continue;
+                }
+                // Unwritten inputs hold what was sent; every other place its guard.
+                const float expected = !inside || port >= 2 ? guardValue()
+                                       : port == 0          ? sentLeft[k - offset]
+                                                            : sentRight[k - offset];
+                if (!sameBits(arena[k], expected)) {
+                    fail(std::string("run wrote ") + (inside ? "into the input " : "outside ") +
+                         kNames[port] + " at " + std::to_string(static_cast<long>(k - offset)));
+                    return;
+                }
+            }
+        }
+    }
+
+    void checkControls(const InstanceSlot& slot,
+                       const std::array<float, 2 * kPortCount + 1>& controlsSent)
+    {
+        for (std::size_t i = 0; i < slot.controls.size(); ++i) {
+            if (i >= 2 * kPortState + 1 && i % 2 == 1 && statusConnected(slot, i / 2)) {
+                continue; // the outputs
+            }
+            if (!sameBits(slot.controls[i], controlsSent[i])) {
+                fail("run wrote into an input control or a guard, at word " + std::to_string(i));
+                return;
+            }
+        }
+        if (!statusConnected(slot, kPortState) || !statusConnected(slot, kPortSlot) ||
+            !statusConnected(slot, kPortSlice)) {
+            return;
+        }
+        const float state = slot.controls[2 * kPortState + 1];
+        const float position = slot.controls[2 * kPortSlot + 1];
+        const float slice = slot.controls[2 * kPortSlice + 1];
+        // The parameters give at most 64 x 64 / 4 slices.
+        constexpr float kMostSlices = 1024.0f;
+        auto whole = [](float v, float low, float high) {
+            return std::isfinite(v) && std::trunc(v) == v && v >= low && v <= high;
+        };
+        if (!whole(state, 0.0f, 2.0f) || !whole(position, 0.0f, kMostSlices) ||
+            !whole(slice, -kMostSlices, kMostSlices)) {
+            fail("status outputs out of range: " + std::to_string(state) + " " +
+                 std::to_string(position) + " " + std::to_string(slice));
+            return;
+        }
+        const bool playing = state == 2.0f;
+        outcome.sawPlaying = outcome.sawPlaying || playing;
+        // Playing, Slot may still be 0 where no order position is under way; Slice is then 0.
+        if (playing ? position == 0.0f && slice != 0.0f : position != 0.0f || slice != 0.0f) {
+            fail("Slot and Slice do not fit State " + std::to_string(state));
+        }
+    }
+
+    void checkChannel(const InstanceSlot& slot, const std::vector<float>& sent, const float* output,
+                      const char* channel)
+    {
+        for (std::size_t k = 0; k < sent.size(); ++k) {
+            const float out = output[k];
+            if (sameBits(out, sent[k])) {
+                continue;
+            }
+            ++outcome.framesChanged;
+            if (!slot.sentEvents) {
+                fail(std::string("no transport was sent, yet the output differs, ") + channel +
+                     " frame " + std::to_string(k));
+                return;
+            }
+            if (!std::isfinite(out)) {
+                if (!slot.fedNonFinite) {
+                    fail(std::string("non-finite output from finite input, ") + channel +
+                         " frame " + std::to_string(k));
+                    return;
+                }
+                if (std::isnan(out)) {
+                    continue;
+                }
+            }
+            if (std::fabs(out) > slot.largestInput) {
+                fail(std::string("output louder than any input, ") + channel + " frame " +
+                     std::to_string(k));
+                return;
+            }
+        }
+    }
+
+    const LV2_Descriptor* descriptor;
+    ByteReader reader;
+    UridMap urids;
+    std::array<InstanceSlot, kLv2SlotCount> slots{};
+    Lv2PlayOutcome outcome;
+};
+
+void pushBits(std::vector<std::uint8_t>& out, std::uint64_t bits, int byteCount)
+{
+    for (int shift = 0; shift < 8 * byteCount; shift += 8) {
+        out.push_back(static_cast<std::uint8_t>(bits >> shift));
+    }
+}
+
+void pushDouble(std::vector<std::uint8_t>& out, double value)
+{
+    const int selector = selectorOf(kValues, value);
+    if (selector >= 0) {
+        out.push_back(static_cast<std::uint8_t>(selector));
+        return;
+    }
+    out.push_back(0xFF);
+    pushBits(out, std::bit_cast<std::uint64_t>(value), 8);
+}
+
+} // namespace
+
+Lv2PlayOutcome playLv2Events(const LV2_Descriptor* descriptor, const std::uint8_t* data,
+                             std::size_t size)
+{
+    Player player(descriptor, data, size);
+    return player.run();
+}
+
+Lv2SequenceWriter& Lv2SequenceWriter::truncate(std::uint8_t bytes)
+{
+    data[0] |= 16;
+    data.push_back(bytes);
+    return *this;
+}
+
+void Lv2SequenceWriter::properties(const std::vector<Lv2Property>& properties)
+{
+    std::uint8_t mask = 0;
+    for (const Lv2Property& p : properties) {
+        mask |= static_cast<std::uint8_t>(1u << p.key);
+    }
+    events.push_back(mask);
+    // The player reads them in key order.
+    for (int key = 0; key < kPositionKeyCount; ++key) {
+        for (const Lv2Property& p : properties) {
+            if (p.key == key) {
+                events.push_back(p.type);
+                pushDouble(events, p.value);
+                break;
+            }
+        }
+    }
+}
+
+Lv2SequenceWriter& Lv2SequenceWriter::position(std::uint8_t frameSelector,
+                                               std::vector<Lv2Property> list)
+{
+    events.push_back(static_cast<std::uint8_t>(Lv2AtomEventKind::position));
+    events.push_back(frameSelector);
+    properties(list);
+    ++eventCount;
+    return *this;
+}
+
+Lv2SequenceWriter& Lv2SequenceWriter::positionAt(std::int64_t frame, std::vector<Lv2Property> list)
+{
+    events.push_back(static_cast<std::uint8_t>(Lv2AtomEventKind::position));
+    events.push_back(0xFF);
+    pushBits(events, static_cast<std::uint64_t>(frame), 8);
+    properties(list);
+    ++eventCount;
+    return *this;
+}
+
+Lv2SequenceWriter& Lv2SequenceWriter::raw(std::uint8_t frameSelector, std::uint8_t typeSelector,
+                                          std::vector<std::uint8_t> body, int claimedSize)
+{
+    events.push_back(static_cast<std::uint8_t>(Lv2AtomEventKind::raw));
+    events.push_back(frameSelector);
+    events.push_back(typeSelector);
+    if (claimedSize < 0) {
+        events.push_back(0);
+    } else {
+        events.push_back(0xFF);
+        pushBits(events, static_cast<std::uint64_t>(claimedSize), 2);
+    }
+    events.push_back(static_cast<std::uint8_t>(body.size() % 64));
+    events.insert(events.end(), body.begin(),
+                  body.begin() +
+                      static_cast<std::ptrdiff_t>(std::min<std::size_t>(body.size(), 63)));
+    ++eventCount;
+    return *this;
+}
+
+Lv2SequenceWriter& Lv2SequenceWriter::corrupt(std::uint8_t frameSelector,
+                                              std::vector<Lv2Property> list, std::uint8_t word,
+                                              std::uint32_t value)
+{
+    events.push_back(static_cast<std::uint8_t>(Lv2AtomEventKind::corrupt));
+    events.push_back(frameSelector);
+    properties(list);
+    events.push_back(word);
+    const int selector = selectorOf(kWords, value);
+    if (selector >= 0) {
+        events.push_back(static_cast<std::uint8_t>(selector));
+    } else {
+        events.push_back(0xFF);
+        pushBits(events, value, 4);
+    }
+    ++eventCount;
+    return *this;
+}
+
+std::vector<std::uint8_t> Lv2SequenceWriter::bytes() const
+{
+    std::vector<std::uint8_t> all = data;
+    all.push_back(static_cast<std::uint8_t>(eventCount % 9));
+    all.insert(all.end(), events.begin(), events.end());
+    return all;
+}
+
+void Lv2EventWriter::call(int slot, Lv2CallKind kind)
+{
+    byte(static_cast<std::uint8_t>((slot % kLv2SlotCount) * kLv2CallKindCount +
+                                   static_cast<int>(kind)));
+}
+
+Lv2EventWriter& Lv2EventWriter::instantiate(int slot, double sampleRate, std::uint8_t options)
+{
+    call(slot, Lv2CallKind::instantiate);
+    const int selector = selectorOf(kSampleRates, sampleRate);
+    if (selector >= 0) {
+        byte(static_cast<std::uint8_t>(selector));
+    } else {
+        byte(0xFF);
+        pushBits(data, std::bit_cast<std::uint64_t>(sampleRate), 8);
+    }
+    byte(options);
+    return *this;
+}
+
+Lv2EventWriter& Lv2EventWriter::cleanup(int slot)
+{
+    call(slot, Lv2CallKind::cleanup);
+    return *this;
+}
+
+Lv2EventWriter& Lv2EventWriter::activate(int slot)
+{
+    call(slot, Lv2CallKind::activation);
+    byte(0);
+    return *this;
+}
+
+Lv2EventWriter& Lv2EventWriter::deactivate(int slot)
+{
+    call(slot, Lv2CallKind::activation);
+    byte(1);
+    return *this;
+}
+
+Lv2EventWriter& Lv2EventWriter::connect(int slot, std::uint32_t port, bool null)
+{
+    call(slot, Lv2CallKind::connect);
+    byte(static_cast<std::uint8_t>(port % kPortCount));
+    byte(null ? 1 : 0);
+    return *this;
+}
+
+Lv2EventWriter& Lv2EventWriter::control(int slot, std::uint32_t port, float value)
+{
+    call(slot, Lv2CallKind::control);
+    byte(static_cast<std::uint8_t>((port - kPortFirstParameter) % 8));
+    const int selector = selectorOf(kFloats, value);
+    if (selector >= 0) {
+        byte(static_cast<std::uint8_t>(selector));
+    } else {
+        byte(0xFF);
+        pushBits(data, std::bit_cast<std::uint32_t>(value), 4);
+    }
+    return *this;
+}
+
+Lv2EventWriter& Lv2EventWriter::run(int slot, std::uint32_t frames,
+                                    const Lv2SequenceWriter& sequence, std::uint8_t flags,
+                                    std::uint8_t pattern, std::uint8_t offset, std::uint8_t seed)
+{
+    call(slot, Lv2CallKind::run);
+    const std::uint32_t count = std::min(frames, kLv2MaxRunFrames);
+    const int selector = selectorOf(kRunFrames, count);
+    if (selector >= 0) {
+        byte(static_cast<std::uint8_t>(selector));
+    } else {
+        byte(0xFF);
+        pushBits(data, count, 2);
+    }
+    byte(flags);
+    byte(offset);
+    byte(pattern);
+    if (pattern % 6 == kLv2InputConstant) {
+        byte(1); // 1.0f
+    } else if (pattern % 6 == kLv2InputNoise || pattern % 6 == kLv2InputOneBad) {
+        byte(seed);
+        if (pattern % 6 == kLv2InputOneBad) {
+            byte(seed);
+        }
+    }
+    const std::vector<std::uint8_t> s = sequence.bytes();
+    data.insert(data.end(), s.begin(), s.end());
+    return *this;
+}
+
+} // namespace vorblexter::fuzzing
