@@ -1,8 +1,8 @@
 # Validates an LV2 bundle's Turtle twice, failing on any error or warning:
-# - Debian's lv2_validate (sord_validate against every LV2 specification bundle installed), whose
+# - Debian's lv2_validate (sord_validate against every LV2 vocabulary bundle installed), whose
 #   exit status does not count every error, so its report is read as well;
 # - lilv, as hosts load it (lv2info on a search path holding only this bundle and the installed
-#   specifications), which must find the plug-in and print nothing on its error stream.
+#   vocabularies), which must find the plug-in and print nothing on its error stream.
 # Usage: cmake -DBUNDLE=<dir> -DURI=<plug-in URI> -DLV2_VALIDATE=<path> -DLV2INFO=<path>
 #              -DWORK=<scratch dir> -P validate_bundle.cmake
 foreach(required BUNDLE URI LV2_VALIDATE LV2INFO WORK)
@@ -19,7 +19,7 @@ execute_process(COMMAND ${LV2_VALIDATE} ${turtle} RESULT_VARIABLE status
                 OUTPUT_VARIABLE out ERROR_VARIABLE err)
 set(report "${out}${err}")
 # Besides its count, the one line allowed: lv2_validate skips a file of the installed core
-# specification itself.
+# vocabulary itself.
 string(REGEX REPLACE "Skipping file /usr/lib/lv2/[^\n]*\n" "" unexplained "${report}")
 string(REGEX REPLACE "Found 0 errors among [^\n]*\n" "" unexplained "${unexplained}")
 if(NOT status EQUAL 0 OR NOT out MATCHES "Found 0 errors" OR unexplained MATCHES
