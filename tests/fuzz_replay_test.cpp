@@ -2,6 +2,8 @@
 // (fuzz/regressions) through the same host-event player the fuzzer runs, without libFuzzer.
 #include "fuzz/host_event_player.h"
 
+#include "tests/support/fuzz_inputs.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,28 +19,7 @@ namespace fs = std::filesystem;
 
 const fs::path kFuzzDirectory = VORBLEXTER_FUZZ_DIR;
 
-// Every regular file but notes (dot files and *.md), in name order so failures read the same.
-std::vector<fs::path> entriesIn(const fs::path& directory)
-{
-    std::vector<fs::path> entries;
-    if (!fs::is_directory(directory)) {
-        return entries;
-    }
-    for (const fs::directory_entry& entry : fs::directory_iterator(directory)) {
-        const std::string name = entry.path().filename().string();
-        if (entry.is_regular_file() && name.front() != '.' && entry.path().extension() != ".md") {
-            entries.push_back(entry.path());
-        }
-    }
-    std::sort(entries.begin(), entries.end());
-    return entries;
-}
-
-std::vector<std::uint8_t> readBytes(const fs::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
+using testing::readBytes;
 
 PlayOutcome play(const std::vector<std::uint8_t>& bytes)
 {
@@ -54,7 +35,7 @@ struct ReplayTotals {
 ReplayTotals replayAll(const fs::path& directory)
 {
     ReplayTotals totals;
-    for (const fs::path& path : entriesIn(directory)) {
+    for (const fs::path& path : testing::fuzzInputsIn(directory)) {
         SCOPED_TRACE(path.string());
         const PlayOutcome outcome = play(readBytes(path));
         EXPECT_TRUE(outcome.ok) << outcome.violation;
@@ -170,7 +151,7 @@ TEST(HostEventPlayer, LongBeatsAreFoldedAndRefusedOnesPlayedAsGiven)
 
 TEST(HostEventPlayer, PlaysOfTheSameBytesAreIdentical)
 {
-    const std::vector<fs::path> entries = entriesIn(kFuzzDirectory / "corpus");
+    const std::vector<fs::path> entries = testing::fuzzInputsIn(kFuzzDirectory / "corpus");
     ASSERT_FALSE(entries.empty());
     for (const fs::path& path : entries) {
         SCOPED_TRACE(path.string());
@@ -185,7 +166,8 @@ TEST(HostEventPlayer, PlaysOfTheSameBytesAreIdentical)
 TEST(HostEventPlayer, AnySequenceOfBytesIsPlayable)
 {
     // Truncations and plain byte patterns: the player itself must never stumble over an input.
-    std::vector<std::uint8_t> bytes = readBytes(entriesIn(kFuzzDirectory / "corpus").front());
+    std::vector<std::uint8_t> bytes =
+        readBytes(testing::fuzzInputsIn(kFuzzDirectory / "corpus").front());
     for (std::size_t length = 0; length <= bytes.size(); length += 7) {
         const std::vector<std::uint8_t> prefix(bytes.begin(),
                                                bytes.begin() + static_cast<std::ptrdiff_t>(length));

@@ -7,6 +7,8 @@
 #include <lv2/atom/atom.h>
 #include <lv2/urid/urid.h>
 
+#include "tests/support/fuzz_inputs.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -25,28 +27,7 @@ namespace fs = std::filesystem;
 
 const fs::path kFuzzDirectory = VORBLEXTER_FUZZ_DIR;
 
-// Every regular file but notes (dot files and *.md), in name order so failures read the same.
-std::vector<fs::path> entriesIn(const fs::path& directory)
-{
-    std::vector<fs::path> entries;
-    if (!fs::is_directory(directory)) {
-        return entries;
-    }
-    for (const fs::directory_entry& entry : fs::directory_iterator(directory)) {
-        const std::string name = entry.path().filename().string();
-        if (entry.is_regular_file() && name.front() != '.' && entry.path().extension() != ".md") {
-            entries.push_back(entry.path());
-        }
-    }
-    std::sort(entries.begin(), entries.end());
-    return entries;
-}
-
-std::vector<std::uint8_t> readBytes(const fs::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
+using testing::readBytes;
 
 Lv2PlayOutcome play(const std::vector<std::uint8_t>& bytes,
                     const LV2_Descriptor* descriptor = lv2::pluginDescriptor())
@@ -61,7 +42,7 @@ TEST(Lv2FuzzReplay, EveryCorpusEntryAndRegressionPlaysWithoutABrokenCheck)
     std::size_t events = 0;
     std::int64_t framesChanged = 0;
     bool sawPlaying = false;
-    for (const fs::path& path : entriesIn(kFuzzDirectory / "lv2_corpus")) {
+    for (const fs::path& path : testing::fuzzInputsIn(kFuzzDirectory / "lv2_corpus")) {
         SCOPED_TRACE(path.string());
         const Lv2PlayOutcome outcome = play(readBytes(path));
         EXPECT_TRUE(outcome.ok) << outcome.violation;
@@ -78,7 +59,7 @@ TEST(Lv2FuzzReplay, EveryCorpusEntryAndRegressionPlaysWithoutABrokenCheck)
     EXPECT_GT(framesChanged, 100000);
     EXPECT_TRUE(sawPlaying);
 
-    for (const fs::path& path : entriesIn(kFuzzDirectory / "lv2_regressions")) {
+    for (const fs::path& path : testing::fuzzInputsIn(kFuzzDirectory / "lv2_regressions")) {
         SCOPED_TRACE(path.string());
         const Lv2PlayOutcome outcome = play(readBytes(path));
         EXPECT_TRUE(outcome.ok) << outcome.violation;
@@ -167,7 +148,7 @@ LV2_Descriptor sabotaged()
 
 TEST(Lv2EventPlayer, ChecksCatchAPlugInThatMisbehaves)
 {
-    const std::vector<fs::path> entries = entriesIn(kFuzzDirectory / "lv2_corpus");
+    const std::vector<fs::path> entries = testing::fuzzInputsIn(kFuzzDirectory / "lv2_corpus");
     ASSERT_FALSE(entries.empty());
     const LV2_Descriptor descriptor = sabotaged();
     for (const Sabotage fault :
@@ -213,7 +194,7 @@ TEST(Lv2EventPlayer, AnySequenceOfBytesIsPlayable)
 {
     // Truncations and plain byte patterns: the player itself must never stumble over an input.
     const std::vector<std::uint8_t> bytes =
-        readBytes(entriesIn(kFuzzDirectory / "lv2_corpus").front());
+        readBytes(testing::fuzzInputsIn(kFuzzDirectory / "lv2_corpus").front());
     for (std::size_t length = 0; length <= bytes.size(); length += 5) {
         const std::vector<std::uint8_t> prefix(bytes.begin(),
                                                bytes.begin() + static_cast<std::ptrdiff_t>(length));
