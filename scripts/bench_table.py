@@ -18,6 +18,11 @@ STEADY = {
                         "(1024 slices, every frame in a fade)",
     "PlaybackReverseSilence": "steady playback, Reverse 100, Silence 50",
     "CaptureLongLoop": "steady capture, 64-beat loop at 30 BPM, 44.1 kHz",
+}
+# Cases whose second argument tells two variants apart.
+VARIANTS = {
+    ("CaptureLongLoop", 0): "into a fresh pair (an effect's first capture: page faults included)",
+    ("CaptureLongLoop", 1): "into the pair it holds (every later capture that fits)",
     "WrapWithDraw": "the block crossing a loop wrap with a new draw of 1024 slices",
 }
 # (case, block size) -> the most the ratio may be.
@@ -113,7 +118,10 @@ def main():
             continue
         block = args[0]
         limit = STEADY_TARGETS.get((function, block))
-        print(f"| {STEADY[function]} | {block} | {number(med(entries, 'ns_per_frame'))} | "
+        label = STEADY[function]
+        if len(args) > 1 and (function, args[1]) in VARIANTS:
+            label += ", " + VARIANTS[(function, args[1])]
+        print(f"| {label} | {block} | {number(med(entries, 'ns_per_frame'))} | "
               f"{ratio_text(entries, 'ratio')} | {target_text(limit, med(entries, 'ratio'))} |")
     print()
     print("The worst block is the worst of the per-block minima over the sessions (a cost of the "
