@@ -75,59 +75,38 @@ for seed in "$run"/seeds/* "$run"/lv2/seeds/*; do
         exit 1
     fi
 done
-# New inputs go to the scratch corpus (the first directory); the committed ones are only read.
+# Runs one fuzzer from its committed corpus and regressions (only read; new inputs go to the
+# scratch corpus, the first directory) and fails on any finding or on too few executions.
 # The slowest legitimate unit takes a few milliseconds; one that runs 10 s is a hang.
-status=0
-started=$SECONDS
-(cd "$run" && "$root/build-fuzz/fuzz/host_event_fuzzer" corpus "$root/fuzz/corpus" \
-    "$root/fuzz/regressions" -jobs="$workers" -workers="$workers" \
-    -runs="$runs_per_worker" -max_total_time="$seconds" -max_len="$max_len" -timeout=10 \
-    -artifact_prefix="$run/artifacts/" -print_final_stats=1 >"$run/fuzzer.log" 2>&1) || status=$?
+# Arguments: label, fuzzer, committed corpus, regressions, run folder, seconds, runs per worker
+# (-1: until the time cap), minimum executions, the text of a broken player check.
+fuzz() {
+    local label=$1 fuzzer=$2 corpus=$3 regressions=$4 dir=$5 time_cap=$6 per_worker=$7 minimum=$8
+    local check=$9 status=0 started=$SECONDS total=0 runs findings log
+    (cd "$dir" && "$root/build-fuzz/fuzz/$fuzzer" corpus "$root/$corpus" "$root/$regressions" \
+        -jobs="$workers" -workers="$workers" -runs="$per_worker" -max_total_time="$time_cap" \
+        -max_len="$max_len" -timeout=10 -artifact_prefix="$dir/artifacts/" \
+        -print_final_stats=1 >"$dir/fuzzer.log" 2>&1) || status=$?
+    for log in "$dir"/fuzz-*.log; do
+        grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -n 1 || true
+        runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
+        total=$((total + ${runs:-0}))
+    done
+    echo "fuzz: $label$workers workers, $((SECONDS - started)) s, $total executions"
+    findings=$(find "$dir/artifacts" -type f | wc -l)
+    if ((status != 0 || findings > 0)) ||
+        grep -qE "^(==[0-9]+==ERROR|SUMMARY: |$check)" "$dir"/fuzz-*.log; then
+        grep -hE -A 30 "^(==[0-9]+==ERROR|$check)" "$dir"/fuzz-*.log | head -n 80 || true
+        echo "fuzz: ${label}FAILED (exit $status, $findings artifacts in $dir/artifacts)" >&2
+        exit 1
+    fi
+    if ((total < minimum)); then
+        echo "fuzz: ${label}FAILED: $total executions, fewer than $minimum" >&2
+        exit 1
+    fi
+}
 
-total=0
-for log in "$run"/fuzz-*.log; do
-    grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -n 1 || true
-    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
-    total=$((total + ${runs:-0}))
-done
-echo "fuzz: $workers workers, $((SECONDS - started)) s, $total executions"
-
-findings=$(find "$run/artifacts" -type f | wc -l)
-if ((status != 0 || findings > 0)) || grep -qE '^(==[0-9]+==ERROR|SUMMARY: |host event check failed)' \
-    "$run"/fuzz-*.log; then
-    grep -hE -A 30 '^(==[0-9]+==ERROR|host event check failed)' "$run"/fuzz-*.log | head -n 80 || true
-    echo "fuzz: FAILED (exit $status, $findings artifacts in $run/artifacts)" >&2
-    exit 1
-fi
-if ((total < min_runs)); then
-    echo "fuzz: FAILED: $total executions, fewer than $min_runs" >&2
-    exit 1
-fi
-
-lv2=$run/lv2
-status=0
-started=$SECONDS
-(cd "$lv2" && "$root/build-fuzz/fuzz/lv2_event_fuzzer" corpus "$root/fuzz/lv2_corpus" \
-    "$root/fuzz/lv2_regressions" -jobs="$workers" -workers="$workers" \
-    -max_total_time="$lv2_seconds" -max_len="$max_len" -timeout=10 \
-    -artifact_prefix="$lv2/artifacts/" -print_final_stats=1 >"$lv2/fuzzer.log" 2>&1) || status=$?
-
-total=0
-for log in "$lv2"/fuzz-*.log; do
-    grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -n 1 || true
-    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
-    total=$((total + ${runs:-0}))
-done
-echo "fuzz: LV2: $workers workers, $((SECONDS - started)) s, $total executions"
-
-findings=$(find "$lv2/artifacts" -type f | wc -l)
-if ((status != 0 || findings > 0)) || grep -qE '^(==[0-9]+==ERROR|SUMMARY: |lv2 event check failed)' \
-    "$lv2"/fuzz-*.log; then
-    grep -hE -A 30 '^(==[0-9]+==ERROR|lv2 event check failed)' "$lv2"/fuzz-*.log | head -n 80 || true
-    echo "fuzz: LV2: FAILED (exit $status, $findings artifacts in $lv2/artifacts)" >&2
-    exit 1
-fi
-if ((total < lv2_min_runs)); then
-    echo "fuzz: LV2: FAILED: $total executions, fewer than $lv2_min_runs" >&2
-    exit 1
-fi
+fuzz "" host_event_fuzzer fuzz/corpus fuzz/regressions "$run" "$seconds" "$runs_per_worker" \
+    "$min_runs" "host event check failed"
+fuzz "LV2: " lv2_event_fuzzer fuzz/lv2_corpus fuzz/lv2_regressions "$run/lv2" "$lv2_seconds" -1 \
+    "$lv2_min_runs" "lv2 event check failed"
