@@ -132,7 +132,7 @@ nothing() { :; }
 step create new_session ardour7-lua "$tests/create_session.lua"
 # One bar more than the render, so that the region outlasts everything played.
 step input nothing python3 "$tests/session_input.py" "$ARDOUR_CHECK_DIR" check Slicer $((6 * bar))
-export ARDOUR_CHECK_FRAMES=$render_frames
+export ARDOUR_CHECK_FRAMES=$render_frames ARDOUR_CHECK_TESTS=$tests
 step render new_render ardour7-lua "$tests/render_session.lua"
 step watch nothing ardour7-lua "$tests/watch_session.lua"
 

@@ -3,24 +3,9 @@
 -- "controls FRAME STATE SLOT SLICE" (FRAME: the transport's frame when the change was seen),
 -- after the process cycle's length ("cycle N frames"),
 -- the way a musician watching Ardour's generic controls would see them.
-local function say(...) print(...) io.stdout:flush() end
-local function fail(message) say("FAIL: " .. message) os.exit(1) end
-
-local dir = os.getenv("ARDOUR_CHECK_DIR")
-local name = os.getenv("ARDOUR_CHECK_NAME")
-local frames = tonumber(os.getenv("ARDOUR_CHECK_FRAMES"))
-
-if not AudioEngine:set_backend("None (Dummy)", "", "") then fail("no Dummy backend") end
-local session = load_session(dir, name)
-if not session then fail("cannot load the session") end
-for channel = 0, 1 do
-  if not session:route_by_name("Slicer"):output():audio(channel):connected_to(
-      session:master_out():input():audio(channel):name()) then
-    fail("the track is not connected to the master bus")
-  end
-end
-local plugin = session:route_by_name("Slicer"):nth_plugin(0)
-if plugin:isnil() then fail("the plug-in did not load") end
+local check = dofile(os.getenv("ARDOUR_CHECK_TESTS") .. "/open_session.lua")
+local say, fail, session, frames = check.say, check.fail, check.session, check.frames
+local plugin = check.plugin
 local insert = plugin:to_insert():plugin(0)
 local function control_index(label)
   for index = 0, insert:parameter_count() - 1 do
