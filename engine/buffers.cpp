@@ -2,7 +2,7 @@
 
 #include "engine/allocation.h"
 #include "engine/diagnostics.h"
-#include "engine/slicer_effect.h"
+#include "engine/slice_engine.h"
 
 #include <utility>
 
@@ -20,7 +20,7 @@ bool bufferLengthAccepted(std::int32_t loopLengthSamples) noexcept
 // pages fault in as capture first writes them, spread over the capture blocks. A pair is never
 // shrunk: the memory was already in use for the longer loop, and releasing it would cost the
 // very block the musician changes the loop in. The destructor releases it.
-void SlicerEffect::setupBuffers() noexcept
+void SliceEngine::setupBuffers() noexcept
 {
     diagnostic("Setting up Buffers\n");
     getLoopInfo();

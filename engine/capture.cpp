@@ -2,7 +2,7 @@
 #include "engine/diagnostics.h"
 #include "engine/frame_position.h"
 #include "engine/slice_plan.h"
-#include "engine/slicer_effect.h"
+#include "engine/slice_engine.h"
 
 #include <algorithm>
 #include <cstring>
@@ -30,10 +30,10 @@ void copyInput(float* const* inputs, float* const* outputs, std::int32_t from, s
 
 } // namespace
 
-bool SlicerEffect::runEntrySection()
+bool SliceEngine::runEntrySection()
 {
     try {
-        timeInfo = getTimeInfo(timeInfoRequest);
+        timeInfo = transportSource.transport();
         if (wasSuspended.exchange(false, kRelaxed)) {
             diagnostic("User has resumed aftera suspend...\n");
             if (blocksInLoop > 0 && timeInfo != nullptr) {
@@ -73,7 +73,7 @@ bool SlicerEffect::runEntrySection()
 // Puts playback where the host's position says, after a suspend. A position outside the drawn
 // slots (negative, or in the unplayed remainder) restarts the loop from its beginning; on a
 // reversed slice the offset is mirrored so reading stays inside that slice.
-void SlicerEffect::repositionAfterSuspend()
+void SliceEngine::repositionAfterSuspend()
 {
     if (loopLengthSamples <= 0 || sliceLength <= 0) {
         throw AudioFailure{};
@@ -95,8 +95,8 @@ void SlicerEffect::repositionAfterSuspend()
     playPointerRight = slice.startRight + step;
 }
 
-SlicerEffect::CaptureOutcome
-SlicerEffect::runCaptureSection(float* const* inputs, float* const* outputs, std::int32_t frames,
+SliceEngine::CaptureOutcome
+SliceEngine::runCaptureSection(float* const* inputs, float* const* outputs, std::int32_t frames,
                                 std::int32_t& framesWritten, bool& completedHere)
 {
     try {
@@ -128,7 +128,7 @@ SlicerEffect::runCaptureSection(float* const* inputs, float* const* outputs, std
 
 // Capture starts in the transport's first block, or at the first bar line inside a block.
 // A bar line on a block's first frame belongs to the block before, which ends on it.
-void SlicerEffect::decideCaptureStart(std::int32_t frames)
+void SliceEngine::decideCaptureStart(std::int32_t frames)
 {
     if (timeInfo == nullptr) {
         throw AudioFailure{};
@@ -160,7 +160,7 @@ void SlicerEffect::decideCaptureStart(std::int32_t frames)
 // Copies input into the buffers from `captureStartOffset` on, passing everything through.
 // The space left is measured against the buffers that exist. When they fill with frames of the
 // block to spare, the capture completes and the rest of the block plays the new loop.
-void SlicerEffect::captureFrames(float* const* inputs, float* const* outputs, std::int32_t frames,
+void SliceEngine::captureFrames(float* const* inputs, float* const* outputs, std::int32_t frames,
                                  std::int32_t& framesWritten, bool& completedHere)
 {
     if (captureWriteLeft < 0 || captureWriteLeft > bufferLengthSamples ||
@@ -211,7 +211,7 @@ void SlicerEffect::captureFrames(float* const* inputs, float* const* outputs, st
 // else the stored samples (0.0 for an empty slice); then both pointers step forward, and at the
 // end of the slice they move to the start of the next one, round to the first after the last,
 // without wrap processing. The frames go in runs within one slice each.
-void SlicerEffect::handOver(float* const* inputs, float* const* outputs, std::int32_t firstFrame,
+void SliceEngine::handOver(float* const* inputs, float* const* outputs, std::int32_t firstFrame,
                             std::int32_t frames, std::int32_t& framesWritten)
 {
     std::int32_t i = firstFrame;
@@ -258,7 +258,7 @@ void SlicerEffect::handOver(float* const* inputs, float* const* outputs, std::in
     mirrorPointersInReversedSlot();
 }
 
-void SlicerEffect::restartCapture() noexcept
+void SliceEngine::restartCapture() noexcept
 {
     captureWriteLeft = 0;
     captureWriteRight = 0;

@@ -1,11 +1,9 @@
 #include "engine/loop_geometry.h"
 
 #include "engine/diagnostics.h"
-#include "engine/slicer_effect.h"
+#include "engine/slice_engine.h"
 
 #include <cmath>
-#include <cstring>
-#include <string_view>
 
 namespace vorblexter {
 
@@ -34,23 +32,10 @@ std::optional<LoopGeometry> computeLoopGeometry(double tempo, double sampleRate,
     return LoopGeometry{static_cast<std::int32_t>(loop), static_cast<std::int32_t>(bar)};
 }
 
-bool vendorFollowsTempo(const char* vendorText, std::size_t capacity) noexcept
-{
-    if (vendorText == nullptr) {
-        return false;
-    }
-    const std::string_view text(vendorText, ::strnlen(vendorText, capacity));
-    return text.find("Steinberg") != std::string_view::npos ||
-           text.find("Ableton") != std::string_view::npos;
-}
-
-void SlicerEffect::getLoopInfo() noexcept
+void SliceEngine::getLoopInfo() noexcept
 {
     try {
-        getHostVendorString(hostVendor);
-        getHostProductString(hostProduct);
-        if (tempoFollowing == TempoFollowing::namedVendorsOnly &&
-            !vendorFollowsTempo(hostVendor, sizeof hostVendor)) {
+        if (!transportSource.followsTempo()) {
             return;
         }
         if (timeInfo == nullptr) {

@@ -5,7 +5,6 @@
 // truncated toward zero: 81415.38 frames give 81415.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <optional>
 
@@ -21,10 +20,5 @@ struct LoopGeometry {
 std::optional<LoopGeometry> computeLoopGeometry(double tempo, double sampleRate,
                                                 std::int32_t loopBeats,
                                                 std::int32_t timeSigNumerator) noexcept;
-
-// The geometry is computed only in hosts whose vendor text contains one of the two makers
-// whose tempo reports it was built against. Case-sensitive, and never reads past `capacity`
-// bytes, terminator or not.
-bool vendorFollowsTempo(const char* vendorText, std::size_t capacity) noexcept;
 
 } // namespace vorblexter

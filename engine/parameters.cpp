@@ -1,11 +1,7 @@
-// The eight parameters and the one program: texts, mappings and change signals.
-#include "engine/slicer_effect.h"
-
+// The parameter side of the engine: quantities and change signals, set from host values.
 #include "engine/parameter_mapping.h"
+#include "engine/slice_engine.h"
 #include "engine/slice_plan.h"
-
-#include <charconv>
-#include <cstring>
 
 namespace vorblexter {
 
@@ -13,163 +9,89 @@ namespace {
 
 constexpr std::memory_order kRelaxed = std::memory_order_relaxed;
 
-// Texts exactly as hosts have always shown them, spaces included.
-constexpr const char* kParameterNames[kParameterCount] = {
-    "  Reverse  ",  "  Vorblex  ",   "  Repetition  ", "  Cuts/Bar  ",
-    "  Envelope  ", "  Variation  ", "  Silence  ",    "  Loop Length  ",
-};
-constexpr const char* kParameterLabels[kParameterCount] = {
-    "   %   ", "   %   ", "   %   ", "       ", "Width", "Loops  ", "   %   ", "Beats  ",
-};
-
-bool isParameterIndex(VstInt32 index)
-{
-    return index >= 0 && index < kParameterCount;
-}
-
-void writeText(const char* source, char* text)
-{
-    if (text != nullptr) {
-        std::memcpy(text, source, std::strlen(source) + 1);
-    }
-}
-
 } // namespace
 
-void SlicerEffect::setParameter(VstInt32 index, float value)
+void SliceEngine::setParameter(std::int32_t index, float value) noexcept
 {
+    if (!isParameterIndex(index)) {
+        return;
+    }
+    const std::int32_t quantity = quantityFromHostValue(kParameters[index], value);
     switch (index) {
     case kReverse:
-        reversePercent.store(percentFromNormalized(value), kRelaxed);
+        reversePercent.store(quantity, kRelaxed);
         paramsChanged.store(true, kRelaxed);
         break;
     case kVorblex:
-        vorblexPercent.store(percentFromNormalized(value), kRelaxed);
+        vorblexPercent.store(quantity, kRelaxed);
         paramsChanged.store(true, kRelaxed);
         break;
     case kRepetition:
-        repetitionPercent.store(percentFromNormalized(value), kRelaxed);
+        repetitionPercent.store(quantity, kRelaxed);
         paramsChanged.store(true, kRelaxed);
         break;
-    case kCutsPerBar: {
-        const std::int32_t cuts = stepFromNormalized(value);
-        cutsPerBar.store(cuts, kRelaxed);
-        pendingSliceCount.store(sliceCountFor(cuts, loopBeats.load(kRelaxed)), kRelaxed);
+    case kCutsPerBar:
+        cutsPerBar.store(quantity, kRelaxed);
+        pendingSliceCount.store(sliceCountFor(quantity, loopBeats.load(kRelaxed)), kRelaxed);
         break;
-    }
     case kEnvelope:
-        envelopeLength.store(exponentialFromNormalized(value), kRelaxed);
+        envelopeLength.store(quantity, kRelaxed);
         break;
     case kVariation:
-        variationPeriod.store(stepFromNormalized(value), kRelaxed);
+        variationPeriod.store(quantity, kRelaxed);
         break;
     case kSilence:
-        silencePercent.store(percentFromNormalized(value), kRelaxed);
-        break;
-    case kLoopLength:
-        loopBeats.store(stepFromNormalized(value), kRelaxed);
-        loopLengthChanged.store(true, kRelaxed);
+        silencePercent.store(quantity, kRelaxed);
         break;
     default:
-        return;
+        loopBeats.store(quantity, kRelaxed);
+        loopLengthChanged.store(true, kRelaxed);
+        break;
     }
     parameters[static_cast<std::size_t>(index)].store(value, kRelaxed);
 }
 
-float SlicerEffect::getParameter(VstInt32 index)
+float SliceEngine::getParameter(std::int32_t index) const noexcept
 {
     return isParameterIndex(index) ? parameters[static_cast<std::size_t>(index)].load(kRelaxed)
                                    : 0.0f;
 }
 
-void SlicerEffect::setProgramName(char* name)
+std::int32_t SliceEngine::quantity(std::int32_t index) const noexcept
 {
-    if (name == nullptr) {
-        return;
-    }
-    // Longer names are cut to what the field holds.
-    const std::size_t length = ::strnlen(name, sizeof programName - 1);
-    std::memcpy(programName, name, length);
-    programName[length] = '\0';
-}
-
-void SlicerEffect::getProgramName(char* name)
-{
-    writeText(programName, name);
-}
-
-void SlicerEffect::getParameterLabel(VstInt32 index, char* label)
-{
-    if (isParameterIndex(index)) {
-        writeText(kParameterLabels[index], label);
-    }
-}
-
-void SlicerEffect::getParameterName(VstInt32 index, char* text)
-{
-    if (isParameterIndex(index)) {
-        writeText(kParameterNames[index], text);
-    }
-}
-
-void SlicerEffect::getParameterDisplay(VstInt32 index, char* text)
-{
-    if (!isParameterIndex(index) || text == nullptr) {
-        return;
-    }
-    std::int32_t quantity = 0;
     switch (index) {
     case kReverse:
-        quantity = reversePercent.load(kRelaxed);
-        break;
+        return reversePercent.load(kRelaxed);
     case kVorblex:
-        quantity = vorblexPercent.load(kRelaxed);
-        break;
+        return vorblexPercent.load(kRelaxed);
     case kRepetition:
-        quantity = repetitionPercent.load(kRelaxed);
-        break;
+        return repetitionPercent.load(kRelaxed);
     case kCutsPerBar:
-        quantity = cutsPerBar.load(kRelaxed);
-        break;
+        return cutsPerBar.load(kRelaxed);
     case kEnvelope:
-        quantity = envelopeLength.load(kRelaxed);
-        break;
+        return envelopeLength.load(kRelaxed);
     case kVariation:
-        quantity = variationPeriod.load(kRelaxed);
-        break;
+        return variationPeriod.load(kRelaxed);
     case kSilence:
-        quantity = silencePercent.load(kRelaxed);
-        break;
+        return silencePercent.load(kRelaxed);
+    case kLoopLength:
+        return loopBeats.load(kRelaxed);
     default:
-        quantity = loopBeats.load(kRelaxed);
-        break;
+        return 0;
     }
-    char digits[16];
-    const std::to_chars_result result = std::to_chars(digits, digits + sizeof digits, quantity);
-    *result.ptr = '\0';
-    writeText(digits, text);
 }
 
-void SlicerEffect::suspend()
+void SliceEngine::suspend() noexcept
 {
     wasSuspended.store(true, kRelaxed);
 }
 
-void SlicerEffect::resume()
+void SliceEngine::resume() noexcept
 {
     // Only the reported values are refreshed; the next audio block re-aligns playback.
-    const float values[kParameterCount] = {
-        normalizedFromPercent(reversePercent.load(kRelaxed)),
-        normalizedFromPercent(vorblexPercent.load(kRelaxed)),
-        normalizedFromPercent(repetitionPercent.load(kRelaxed)),
-        normalizedFromStep(cutsPerBar.load(kRelaxed)),
-        normalizedFromExponential(envelopeLength.load(kRelaxed)),
-        normalizedFromStep(variationPeriod.load(kRelaxed)),
-        normalizedFromPercent(silencePercent.load(kRelaxed)),
-        normalizedFromStep(loopBeats.load(kRelaxed)),
-    };
-    for (std::size_t i = 0; i < kParameterCount; ++i) {
-        parameters[i].store(values[i], kRelaxed);
+    for (std::int32_t index = 0; index < kParameterCount; ++index) {
+        parameters[static_cast<std::size_t>(index)].store(
+            hostValueFromQuantity(kParameters[index], quantity(index)), kRelaxed);
     }
 }
 

@@ -2,7 +2,7 @@
 // on its own clock, and the loop wrap where pending changes take effect.
 #include "engine/diagnostics.h"
 #include "engine/fade.h"
-#include "engine/slicer_effect.h"
+#include "engine/slice_engine.h"
 
 #include <algorithm>
 #include <cstring>
@@ -53,7 +53,7 @@ void fadeRun(float* left, float* right, const float* sourceLeft, const float* so
 
 } // namespace
 
-void SlicerEffect::runPlaybackSection(float* const* outputs, std::int32_t frames,
+void SliceEngine::runPlaybackSection(float* const* outputs, std::int32_t frames,
                                       std::int32_t& framesWritten, bool completedHere)
 {
     try {
@@ -79,7 +79,7 @@ void SlicerEffect::runPlaybackSection(float* const* outputs, std::int32_t frames
 //  4. output: 0.0 while suspended or for a silenced slice, else the sample times the gain;
 //  5. both pointers step (backwards in a reversed slice) and the clock advances.
 // Steps 1 and 2 run at the start of every run; playOneFrame is steps 3 to 5 for one frame.
-void SlicerEffect::playFrames(float* const* outputs, std::int32_t frames,
+void SliceEngine::playFrames(float* const* outputs, std::int32_t frames,
                               std::int32_t& framesWritten)
 {
     std::int32_t i = 0;
@@ -108,7 +108,7 @@ void SlicerEffect::playFrames(float* const* outputs, std::int32_t frames,
     }
 }
 
-void SlicerEffect::playOneFrame(float* const* outputs, std::int32_t i, const Slice& slice)
+void SliceEngine::playOneFrame(float* const* outputs, std::int32_t i, const Slice& slice)
 {
     if (wasSuspended.load(kRelaxed) || slice.silenced || slice.length <= 0) {
         outputs[0][i] = 0.0f;
@@ -126,7 +126,7 @@ void SlicerEffect::playOneFrame(float* const* outputs, std::int32_t i, const Sli
     ++loopPosition;
 }
 
-std::int32_t SlicerEffect::playRun(float* const* outputs, std::int32_t first, std::int32_t limit,
+std::int32_t SliceEngine::playRun(float* const* outputs, std::int32_t first, std::int32_t limit,
                                    const Slice& slice)
 {
     const std::int64_t slotStart = static_cast<std::int64_t>(orderPosition) * sliceLength;
@@ -191,7 +191,7 @@ std::int32_t SlicerEffect::playRun(float* const* outputs, std::int32_t first, st
     return length;
 }
 
-std::int32_t SlicerEffect::readableFrames(std::int32_t frames, std::int32_t step) const noexcept
+std::int32_t SliceEngine::readableFrames(std::int32_t frames, std::int32_t step) const noexcept
 {
     if (!bufferLeft || !bufferRight) {
         return 0;
@@ -208,7 +208,7 @@ std::int32_t SlicerEffect::readableFrames(std::int32_t frames, std::int32_t step
 
 // At most one pending change takes effect per wrap, in this order of precedence: a new loop
 // length, a new slice count, new plan parameters, a due variation.
-bool SlicerEffect::wrapLoop()
+bool SliceEngine::wrapLoop()
 {
     diagnostic("loop.....\n");
     // Wraps modulo 2^32: only the remainder by a power-of-two period is ever asked.
@@ -243,7 +243,7 @@ bool SlicerEffect::wrapLoop()
     return restarted;
 }
 
-void SlicerEffect::placePointersAtSlot()
+void SliceEngine::placePointersAtSlot()
 {
     const Slice& slice = sliceAtOrderPosition();
     const std::int32_t step = slice.reversed ? slice.length - 1 : 0;
@@ -254,7 +254,7 @@ void SlicerEffect::placePointersAtSlot()
 // The hand-over steps forward even through a reversed slice; from the next frame on such a slot
 // plays backwards, from the mirror image of what it has already played, so it never reads
 // outside its slice.
-void SlicerEffect::mirrorPointersInReversedSlot()
+void SliceEngine::mirrorPointersInReversedSlot()
 {
     const Slice& slice = sliceAtOrderPosition();
     if (!slice.reversed || slice.length <= 0) {
@@ -266,7 +266,7 @@ void SlicerEffect::mirrorPointersInReversedSlot()
     playPointerRight = slice.startRight + slice.length - 1 - played;
 }
 
-const Slice& SlicerEffect::sliceAtOrderPosition() const
+const Slice& SliceEngine::sliceAtOrderPosition() const
 {
     if (orderPosition < 0 || orderPosition >= sliceCount || sliceCount > kMaxSlices) {
         throw AudioFailure{kOutOfBounds};
@@ -278,7 +278,7 @@ const Slice& SlicerEffect::sliceAtOrderPosition() const
     return *slices[static_cast<std::size_t>(index)];
 }
 
-float SlicerEffect::readLeft(std::int32_t index) const
+float SliceEngine::readLeft(std::int32_t index) const
 {
     if (!bufferLeft) {
         throw AudioFailure{};
@@ -289,7 +289,7 @@ float SlicerEffect::readLeft(std::int32_t index) const
     return bufferLeft[static_cast<std::size_t>(index)];
 }
 
-float SlicerEffect::readRight(std::int32_t index) const
+float SliceEngine::readRight(std::int32_t index) const
 {
     if (!bufferRight) {
         throw AudioFailure{};

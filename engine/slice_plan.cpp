@@ -1,7 +1,7 @@
 #include "engine/slice_plan.h"
 
 #include "engine/diagnostics.h"
-#include "engine/slicer_effect.h"
+#include "engine/slice_engine.h"
 
 #include <algorithm>
 
@@ -28,7 +28,7 @@ std::int32_t sliceCountFor(std::int32_t cutsPerBar, std::int32_t loopBeats) noex
 // Audio thread. Lays `sliceCount` equal slices from frame 0 over the part of the loop the
 // buffers really hold; the last (length mod sliceCount) frames belong to no slice. With no
 // buffers every slice is empty and nothing plays.
-void SlicerEffect::setupSlices()
+void SliceEngine::setupSlices()
 {
     diagnostic("Setting up Slices\n");
     getLoopInfo();
@@ -54,7 +54,7 @@ void SlicerEffect::setupSlices()
 // last down to the first: four numbers (shuffle, reverse, keep, silence), each modulo 100, and a
 // fifth only when the position shuffles. A drawn slice leaves the pool unless the keep number
 // falls under Repetition, so with Repetition 0 every slice plays exactly once.
-void SlicerEffect::randomiseSlices()
+void SliceEngine::randomiseSlices()
 {
     loopsSinceShuffle = 0;
     diagnostic("Randomising Slices\n");

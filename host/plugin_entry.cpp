@@ -1,7 +1,7 @@
 #include "host/plugin_entry.h"
 
-#include "engine/slicer_effect.h"
-#include "host/debug_output.h"
+#include "host/slicer_effect.h"
+#include "platform/debug_output.h"
 
 // Called by the host once per effect instance it wants; each call builds an independent effect.
 // Answers null when the host reports no interface version or the effect cannot be built.

@@ -120,8 +120,6 @@ bool readPosition(const SequenceEvent& event, const Urids& urids, PositionUpdate
                 update.beatsPerMinute = number;
             } else if (property.key == urids.timeBeatsPerBar) {
                 update.beatsPerBar = number;
-            } else if (property.key == urids.timeBeatUnit) {
-                update.beatUnit = number;
             }
         }
         offset = offset + padded(sizeof(LV2_Atom_Property_Body) + property.value.size);

@@ -1,7 +1,8 @@
 #include "lv2/instance.h"
 
+#include "engine/allocation.h"
 #include "engine/loop_geometry.h"
-#include "host/debug_output.h"
+#include "platform/debug_output.h"
 #include "lv2/atom_reader.h"
 #include "lv2/control_sync.h"
 #include "lv2/status_outputs.h"
@@ -17,25 +18,8 @@ namespace vorblexter::lv2 {
 
 namespace {
 
-// The interface revision the binding presents itself as.
-constexpr VstIntPtr kHostVersion = 2400;
-// The effect counts frames in 32 bits; longer runs go to it in pieces.
+// The engine counts frames in 32 bits; longer runs go to it in pieces.
 constexpr std::uint32_t kLongestStretch = 1u << 30;
-
-VstIntPtr hostCallback(AEffect* record, VstInt32 opcode, VstInt32, VstIntPtr, void*, float)
-{
-    switch (opcode) {
-    case audioMasterVersion:
-        return kHostVersion;
-    case audioMasterGetTime:
-        if (record == nullptr || record->user == nullptr) {
-            return 0;
-        }
-        return reinterpret_cast<VstIntPtr>(static_cast<Instance*>(record->user)->timeInfo());
-    default:
-        return 0;
-    }
-}
 
 const LV2_URID_Map* findUridMap(const LV2_Feature* const* features) noexcept
 {
@@ -72,31 +56,20 @@ Instance* Instance::create(double sampleRate, const LV2_Feature* const* features
         return nullptr;
     }
     installPlatformDiagnostics();
-    SlicerEffect* effect = SlicerEffect::create(&hostCallback);
-    if (effect == nullptr) {
+    if (allocationShouldFail(AllocationSite::effectObject)) {
         return nullptr;
     }
-    effect->tempoFollowing = TempoFollowing::anyHost;
-    auto* instance = new (std::nothrow) Instance(sampleRate, mapUrids(*map), effect);
-    if (instance == nullptr) {
-        AEffect* record = effect->getAeffect();
-        record->dispatcher(record, effClose, 0, 0, nullptr, 0.0f);
+    auto* instance = new (std::nothrow) Instance(sampleRate, mapUrids(*map));
+    if (instance != nullptr && !instance->engine.isComplete()) {
+        delete instance;
         return nullptr;
     }
     return instance;
 }
 
-Instance::Instance(double sampleRate, const Urids& urids, SlicerEffect* effect) noexcept
-    : urids(urids), transport(sampleRate), effect(effect), record(effect->getAeffect())
+Instance::Instance(double sampleRate, const Urids& urids) noexcept
+    : urids(urids), clock(sampleRate), engine(*this)
 {
-    record->user = this;
-    record->dispatcher(record, effOpen, 0, 0, nullptr, 0.0f);
-    record->dispatcher(record, effSetSampleRate, 0, 0, nullptr, static_cast<float>(sampleRate));
-}
-
-Instance::~Instance()
-{
-    record->dispatcher(record, effClose, 0, 0, nullptr, 0.0f);
 }
 
 void Instance::connect(std::uint32_t port, void* location) noexcept
@@ -106,17 +79,17 @@ void Instance::connect(std::uint32_t port, void* location) noexcept
 
 void Instance::activate() noexcept
 {
-    record->dispatcher(record, effMainsChanged, 0, 1, nullptr, 0.0f);
+    engine.resume();
 }
 
 void Instance::deactivate() noexcept
 {
-    record->dispatcher(record, effMainsChanged, 0, 0, nullptr, 0.0f);
+    engine.suspend();
 }
 
 void Instance::run(std::uint32_t frames) noexcept
 {
-    syncControls(ports, *effect);
+    syncControls(ports, engine);
     // An event splits the run at its frame: what comes before it is processed with the record
     // as it stood, the rest with the new position. Stamps outside the run, or before an earlier
     // event, are held to the stretch still ahead.
@@ -135,27 +108,27 @@ void Instance::run(std::uint32_t frames) noexcept
             render(done, at - done);
             done = at;
         }
-        transport.apply(update);
+        clock.apply(update);
     }
     render(done, frames - done);
-    writeStatus(ports, *effect);
+    writeStatus(ports, engine.status());
 }
 
 void Instance::render(std::uint32_t first, std::uint32_t frames) noexcept
 {
     while (frames > 0) {
         const std::uint32_t stretch = std::min(frames, kLongestStretch);
-        const auto count = static_cast<VstInt32>(stretch);
+        const auto count = static_cast<std::int32_t>(stretch);
         if (ports.audioConnected()) {
-            // The effect writes every output frame, also at a standing transport (frames it
+            // The engine writes every output frame, also at a standing transport (frames it
             // does not play carry the input), and works in place, so the host's buffers go to
             // it as they are.
-            float* inputs[2] = {const_cast<float*>(ports.inLeft) + first,
-                                const_cast<float*>(ports.inRight) + first};
-            float* outputs[2] = {ports.outLeft + first, ports.outRight + first};
-            record->processReplacing(record, inputs, outputs, count);
+            float* const inputs[2] = {const_cast<float*>(ports.inLeft) + first,
+                                      const_cast<float*>(ports.inRight) + first};
+            float* const outputs[2] = {ports.outLeft + first, ports.outRight + first};
+            engine.process(inputs, outputs, count);
         }
-        transport.advance(count);
+        clock.advance(count);
         first += stretch;
         frames -= stretch;
     }

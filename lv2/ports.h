@@ -4,7 +4,7 @@
 // effect displays. Any pointer may be null: a port the host never connected is skipped.
 #pragma once
 
-#include "engine/slicer_effect.h"
+#include "engine/parameter_table.h"
 
 #include <lv2/atom/atom.h>
 

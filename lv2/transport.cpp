@@ -8,8 +8,7 @@ namespace {
 
 // What a position that leaves these out is taken to mean: the usual 4/4 at 120 beats per minute.
 constexpr double kDefaultTempo = 120.0;
-constexpr VstInt32 kDefaultBeatsPerBar = 4;
-constexpr VstInt32 kDefaultBeatUnit = 4;
+constexpr std::int32_t kDefaultBeatsPerBar = 4;
 
 } // namespace
 
@@ -18,8 +17,6 @@ Transport::Transport(double sampleRate) noexcept
     record.sampleRate = sampleRate;
     record.tempo = kDefaultTempo;
     record.timeSigNumerator = kDefaultBeatsPerBar;
-    record.timeSigDenominator = kDefaultBeatUnit;
-    refreshFlags();
 }
 
 void Transport::apply(const PositionUpdate& update) noexcept
@@ -31,17 +28,13 @@ void Transport::apply(const PositionUpdate& update) noexcept
     if (update.speed) {
         speed = *update.speed;
     }
-    // Taken as they come: the effect itself guards against unusable tempos and numerators.
+    // Taken as they come: the engine itself guards against unusable tempos and numerators.
     if (update.beatsPerMinute) {
         record.tempo = *update.beatsPerMinute;
     }
     if (update.beatsPerBar) {
         record.timeSigNumerator = truncateToInt32(*update.beatsPerBar);
     }
-    if (update.beatUnit) {
-        record.timeSigDenominator = truncateToInt32(*update.beatUnit);
-    }
-    refreshFlags();
 }
 
 void Transport::advance(std::int32_t frames) noexcept
@@ -51,14 +44,9 @@ void Transport::advance(std::int32_t frames) noexcept
     }
 }
 
-VstTimeInfo* Transport::timeInfo() noexcept
+const TransportInfo* Transport::info() const noexcept
 {
     return known ? &record : nullptr;
-}
-
-void Transport::refreshFlags() noexcept
-{
-    record.flags = kVstTempoValid | kVstTimeSigValid | (speed != 0.0 ? kVstTransportPlaying : 0);
 }
 
 } // namespace vorblexter::lv2

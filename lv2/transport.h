@@ -1,15 +1,14 @@
-// The transport record the effect reads through audioMasterGetTime, kept from the host's
-// time:Position events.
+// The transport the engine reads, kept from the host's time:Position events.
 //
 // The host reports its position only now and then (while rolling at the start of each run,
 // while stopped only on a change), so between reports the record runs on by itself: the frame
 // advances by each processed stretch while the speed is not 0 and stands while it is 0. A
-// stopped transport is therefore a standing one to the effect, which passes the input through
-// and starts no capture. Until the first report there is no record at all, as in a VST host
-// without time info.
+// stopped transport is therefore a standing one to the engine, which passes the input through
+// and starts no capture. Until the first report there is no record at all, and the audio passes
+// through.
 #pragma once
 
-#include "host/vst_abi.h"
+#include "engine/transport.h"
 
 #include <cstdint>
 #include <optional>
@@ -23,7 +22,6 @@ struct PositionUpdate {
     std::optional<double> speed;
     std::optional<double> beatsPerMinute;
     std::optional<double> beatsPerBar;
-    std::optional<double> beatUnit;
 };
 
 class Transport {
@@ -34,12 +32,10 @@ public:
     // `frames` frames have been processed from the record's position.
     void advance(std::int32_t frames) noexcept;
     // The record for the stretch about to be processed; null before the first position.
-    VstTimeInfo* timeInfo() noexcept;
+    const TransportInfo* info() const noexcept;
 
 private:
-    void refreshFlags() noexcept;
-
-    VstTimeInfo record{};
+    TransportInfo record{};
     double speed = 0.0;
     bool known = false;
 };

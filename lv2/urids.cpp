@@ -23,7 +23,6 @@ Urids mapUrids(const LV2_URID_Map& map)
     urids.timeSpeed = id(LV2_TIME__speed);
     urids.timeBeatsPerMinute = id(LV2_TIME__beatsPerMinute);
     urids.timeBeatsPerBar = id(LV2_TIME__beatsPerBar);
-    urids.timeBeatUnit = id(LV2_TIME__beatUnit);
     return urids;
 }
 

@@ -21,7 +21,6 @@ struct Urids {
     LV2_URID timeSpeed = 0;
     LV2_URID timeBeatsPerMinute = 0;
     LV2_URID timeBeatsPerBar = 0;
-    LV2_URID timeBeatUnit = 0;
 };
 
 Urids mapUrids(const LV2_URID_Map& map);

@@ -1,4 +1,4 @@
-#include "engine/slicer_effect.h"
+#include "engine/slice_engine.h"
 
 #include "engine/allocation.h"
 #include "engine/diagnostics.h"
@@ -8,33 +8,10 @@
 
 namespace vorblexter {
 
-SlicerEffect* SlicerEffect::create(audioMasterCallback audioMaster) noexcept
+SliceEngine::SliceEngine(TransportSource& transport) : transportSource(transport)
 {
-    try {
-        if (allocationShouldFail(AllocationSite::effectObject)) {
-            return nullptr;
-        }
-        auto* effect = new (std::nothrow) SlicerEffect(audioMaster);
-        if (effect != nullptr && !effect->isComplete()) {
-            delete effect;
-            return nullptr;
-        }
-        return effect;
-    } catch (...) {
-        return nullptr;
-    }
-}
-
-SlicerEffect::SlicerEffect(audioMasterCallback audioMaster)
-    : EffectBaseX(audioMaster, 1, kParameterCount)
-{
-    setNumInputs(2);
-    setNumOutputs(2);
-    setUniqueID(fourCharCode('V', 'r', 'b', 'x'));
-    canMono(true);
-    canProcessReplacing(true);
-    // Every slice record exists for the object's whole life, so the audio path never allocates
-    // one; an object without them is never handed to a host.
+    // Every slice record exists for the engine's whole life, so the audio path never allocates
+    // one; an engine without them is never handed to a host.
     if (!allocationShouldFail(AllocationSite::sliceRecord)) {
         sliceRecords.reset(new (std::nothrow) Slice[kMaxSlices]);
     }
@@ -48,29 +25,15 @@ SlicerEffect::SlicerEffect(audioMasterCallback audioMaster)
     diagnostic("object instantiated\n");
 }
 
-SlicerEffect::~SlicerEffect() = default;
+SliceEngine::~SliceEngine() = default;
 
-bool SlicerEffect::isComplete() const noexcept
+bool SliceEngine::isComplete() const noexcept
 {
     return complete;
 }
 
-VstInt32 SlicerEffect::getGetTailSize()
-{
-    return 1;
-}
-
-VstInt32 SlicerEffect::fxIdle()
-{
-    return 1;
-}
-
-void SlicerEffect::process(float** inputs, float** outputs, VstInt32 sampleFrames)
-{
-    processReplacing(inputs, outputs, sampleFrames);
-}
-
-void SlicerEffect::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames)
+void SliceEngine::process(float* const* inputs, float* const* outputs,
+                          std::int32_t sampleFrames) noexcept
 {
     try {
         const std::int32_t frames = std::max<std::int32_t>(sampleFrames, 0);
@@ -104,6 +67,32 @@ void SlicerEffect::processReplacing(float** inputs, float** outputs, VstInt32 sa
     } catch (...) {
         // Every section catches its own failures; this only keeps the host safe from the rest.
     }
+}
+
+EngineStatus SliceEngine::status() const noexcept
+{
+    EngineStatus status;
+    if (!loopCaptured) {
+        const bool buffersHeld = bufferLeft && bufferRight && bufferLengthSamples > 0;
+        status.phase = captureActive && buffersHeld ? EnginePhase::capturing : EnginePhase::waiting;
+        return status;
+    }
+    status.phase = EnginePhase::playing;
+    const std::int32_t position = orderPosition;
+    if (position < 0 || position >= sliceCount || position >= kMaxSlices) {
+        return status;
+    }
+    status.slot = position + 1;
+    const std::int32_t index = sliceOrder[static_cast<std::size_t>(position)];
+    if (index < 0 || index >= kMaxSlices) {
+        return status;
+    }
+    const Slice* slice = slices[static_cast<std::size_t>(index)];
+    if (slice == nullptr || slice->silenced) {
+        return status;
+    }
+    status.slice = slice->reversed ? -(index + 1) : index + 1;
+    return status;
 }
 
 } // namespace vorblexter

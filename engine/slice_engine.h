@@ -1,22 +1,24 @@
-// The slicer effect: captures one loop of stereo input at a bar line, cuts it into equal slices
+// The slice engine: captures one loop of stereo input at a bar line, cuts it into equal slices
 // and plays them back in a drawn order, reversed or silenced by chance, with sine fades at every
-// slice edge.
+// slice edge. It knows no plug-in format: a binding owns one, sets its parameters by host value,
+// answers its transport questions (engine/transport.h) and calls process for every block.
 //
-// Threads. The host calls process/processReplacing on its audio thread and everything else
-// (parameters, program name, suspend/resume, the other opcodes) from any thread, also while a
-// block runs. The two sides share only the parameter quantities and the change signals, which are
-// relaxed atomics: the parameter side writes quantities and raises signals, the audio side reads
-// the quantities and consumes the signals at block starts and loop wraps. Everything else is
-// owned by the audio thread, and all set-up work (geometry, buffers, slices, the draw) runs there.
+// Threads. Construction happens off the audio thread. process runs on the host's audio thread;
+// setParameter, getParameter, quantity, suspend and resume may come from any other thread,
+// also while a block runs. The two sides share only `ParameterQuantities`: the parameter side
+// writes quantities and raises signals, the audio side reads the quantities and consumes the
+// signals at block starts and loop wraps. `EngineState` is the audio thread's alone, and all
+// set-up work (geometry, buffers, slices, the draw) runs there, inside process.
 //
 // Units: positions and lengths are frames (one sample per channel); percentages are whole
 // percent 0 to 100; `parameters` holds normalized host values.
 #pragma once
 
 #include "engine/fade_table.h"
+#include "engine/parameter_table.h"
 #include "engine/slice.h"
 #include "engine/slice_random.h"
-#include "host/effect_base_x.h"
+#include "engine/transport.h"
 
 #include <array>
 #include <atomic>
@@ -25,81 +27,41 @@
 
 namespace vorblexter {
 
+namespace testing {
+struct EngineAccess;
+}
+
 // A failure on the audio path: thrown and caught within the same block by the section that
 // raised it. `message` is a fixed text to log, or null for the section's own text.
 struct AudioFailure {
     const char* message = nullptr;
 };
 
-inline constexpr std::int32_t kParameterCount = 8;
 inline constexpr std::int32_t kMinBufferSamples = 128;
 inline constexpr std::int32_t kMaxBufferSamples = 1000000000;
-inline constexpr VstInt32 kTimeInfoRequest = 0xBF00;
 
-// Whether the loop geometry follows the host's tempo in any host, or only where the vendor text
-// names one of the two makers whose time info the effect was built against. The host binding
-// that creates the effect chooses; the VST 2.x entry keeps the vendor check.
-enum class TempoFollowing : std::uint8_t {
-    namedVendorsOnly,
-    anyHost,
+// Written by the parameter thread, read by the audio thread: relaxed atomics, each a single word
+// or byte. The audio side consumes a signal with an exchange, so a change that lands between
+// reading and clearing it is never lost.
+struct ParameterQuantities {
+    std::array<std::atomic<float>, kParameterCount> parameters{}; // normalized, as last set
+    std::atomic<std::int32_t> loopBeats{4};
+    std::atomic<std::int32_t> pendingSliceCount{-1}; // applied at the next set-up or wrap; <= 0 none
+    std::atomic<bool> wasSuspended{true};            // raised by construction and suspend
+    std::atomic<bool> loopLengthChanged{false};
+    std::atomic<bool> paramsChanged{false};
+    std::atomic<std::int32_t> repetitionPercent{0};
+    std::atomic<std::int32_t> vorblexPercent{25};
+    std::atomic<std::int32_t> variationPeriod{1}; // loop passes between draws
+    std::atomic<std::int32_t> reversePercent{0};
+    std::atomic<std::int32_t> envelopeLength{20}; // frames of fade at each slice edge
+    std::atomic<std::int32_t> silencePercent{0};
+    std::atomic<std::int32_t> cutsPerBar{4}; // slices per four beats
 };
 
-enum ParameterIndex : VstInt32 {
-    kReverse = 0,
-    kVorblex,
-    kRepetition,
-    kCutsPerBar,
-    kEnvelope,
-    kVariation,
-    kSilence,
-    kLoopLength,
-};
-
-class SlicerEffect : public EffectBaseX {
-public:
-    // Builds a complete effect, or answers null when any part of it cannot be allocated.
-    static SlicerEffect* create(audioMasterCallback audioMaster) noexcept;
-
-    explicit SlicerEffect(audioMasterCallback audioMaster);
-    ~SlicerEffect() override;
-
-    // False when a slice record could not be allocated; such an object must not reach a host.
-    bool isComplete() const noexcept;
-
-    // Parameters and the program (parameter thread).
-    void setParameter(VstInt32 index, float value) override;
-    float getParameter(VstInt32 index) override;
-    void setProgramName(char* name) override;
-    void getProgramName(char* name) override;
-    void getParameterLabel(VstInt32 index, char* label) override;
-    void getParameterDisplay(VstInt32 index, char* text) override;
-    void getParameterName(VstInt32 index, char* text) override;
-    void suspend() override;
-    void resume() override;
-    VstInt32 getGetTailSize() override;
-    VstInt32 fxIdle() override;
-
-    // Audio (audio thread). Both overwrite the outputs, never add to them.
-    void process(float** inputs, float** outputs, VstInt32 sampleFrames) override;
-    void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
-
-    // Set-up operations of the audio path; each catches its own failures.
-    void getLoopInfo() noexcept;
-    void setupBuffers() noexcept;
-    void setupSlices();
-    void randomiseSlices();
-    void restartCapture() noexcept;
-
-    // The state below is the engine's working set. It is public so the audio sections (each in
-    // its own file) and the tests can reach it; the host only ever reaches the record.
-
-    char programName[32] = "Default";
-    const VstTimeInfo* timeInfo = nullptr; // the host's, valid only during the current block
-    char hostVendor[64] = {};
-    char hostProduct[64] = {}; // fetched beside the vendor; nothing reads it
-    VstInt32 timeInfoRequest = kTimeInfoRequest;
-    // Set by the host binding before the first block, never changed afterwards.
-    TempoFollowing tempoFollowing = TempoFollowing::namedVendorsOnly;
+// The audio thread's working set.
+struct EngineState {
+    const TransportInfo* timeInfo = nullptr; // the binding's, valid only during the current block
 
     std::int32_t playPointerLeft = 0;  // frame index of the next sample to play in bufferLeft
     std::int32_t playPointerRight = 0; // same, in bufferRight; moves in step with the left one
@@ -114,9 +76,8 @@ public:
     // pair it fits in, so only a longer one allocates (and releases the old pair).
     std::int32_t bufferCapacitySamples = 0;
 
-    std::array<std::atomic<float>, kParameterCount> parameters{}; // normalized, as last set
     // The slice table: every entry points at its record in `sliceRecords`. All records are made
-    // in one allocation at construction, so creating an effect stays cheap and the audio path
+    // in one allocation at construction, so building an engine stays cheap and the audio path
     // never allocates one.
     std::unique_ptr<Slice[]> sliceRecords;
     std::array<Slice*, kMaxSlices> slices{};
@@ -124,36 +85,77 @@ public:
     std::int32_t blocksInLoop = 0; // blocks finished since the last wrap, capture blocks included
     bool loopCaptured = false;
     std::int32_t loopLengthSamples = 0; // frames; 0 until a geometry has been computed
-    std::atomic<std::int32_t> loopBeats{4};
     std::int32_t sliceCount = 4;
-    std::atomic<std::int32_t> pendingSliceCount{
-        -1}; // applied at the next set-up or wrap; <= 0 none
     std::array<std::int32_t, kMaxSlices> sliceOrder{}; // order position -> slice index
     std::int32_t orderPosition = 0;
     double lastSamplePos = 0.0; // host frames, of the last block that got past the standing check
     bool slicesReady = false;
-    std::atomic<bool> wasSuspended{true}; // raised by construction and suspend
     bool positionWentBack = false;
     std::int32_t loopPosition = 0; // playback clock: frames since the start of this pass
     std::int32_t sliceLength = 0;  // frames
     bool captureActive = false;
     std::int32_t captureStartOffset = 0; // frame of the current block where capture begins
     std::int32_t barLengthSamples = 0;   // frames; 0 until a geometry has been computed
-    std::atomic<bool> loopLengthChanged{false};
-    std::atomic<bool> paramsChanged{false};
-    std::atomic<std::int32_t> repetitionPercent{0};
-    std::atomic<std::int32_t> vorblexPercent{25};
-    std::atomic<std::int32_t> variationPeriod{1}; // loop passes between draws
-    std::atomic<std::int32_t> reversePercent{0};
-    std::atomic<std::int32_t> envelopeLength{20}; // frames of fade at each slice edge
-    std::atomic<std::int32_t> silencePercent{0};
     std::int32_t loopsSinceShuffle = 0;
-    std::atomic<std::int32_t> cutsPerBar{4}; // slices per four beats
 
     // Scratch list of the draw; one entry beyond the slice count keeps it in bounds.
     std::array<std::int32_t, kMaxSlices + 1> drawPool{};
+};
+
+enum class EnginePhase : std::uint8_t { waiting = 0, capturing = 1, playing = 2 };
+
+// What a musician may be shown of the engine.
+struct EngineStatus {
+    // Capturing only while a capture is armed and buffers exist to hold it: an armed capture
+    // without them passes the input through, which is waiting to the musician.
+    EnginePhase phase = EnginePhase::waiting;
+    std::int32_t slot = 0;  // order position being played, from 1; 0 when not playing
+    std::int32_t slice = 0; // slice index from 1 being played, negative when reversed; 0 when
+                            // silenced or not playing
+};
+
+// The engine's state lives in two private bases so the sections, each in its own file, read
+// their fields by the names they have always had.
+class SliceEngine : private ParameterQuantities, private EngineState {
+public:
+    // `transport` is asked once per block and at every geometry computation; it must outlive
+    // the engine. Check isComplete before use.
+    explicit SliceEngine(TransportSource& transport);
+    ~SliceEngine();
+    SliceEngine(const SliceEngine&) = delete;
+    SliceEngine& operator=(const SliceEngine&) = delete;
+
+    // False when the slice records could not be allocated; such an engine must not be used.
+    bool isComplete() const noexcept;
+
+    // Parameter side (any thread). Indices outside 0 to 7 are ignored, and read as 0.0.
+    void setParameter(std::int32_t index, float value) noexcept;
+    // The host value last set, or the one a resume reported.
+    float getParameter(std::int32_t index) const noexcept;
+    // The quantity the engine holds (and displays) for a parameter; 0 outside 0 to 7.
+    std::int32_t quantity(std::int32_t index) const noexcept;
+    // The next block re-aligns playback to the host's position.
+    void suspend() noexcept;
+    // Refreshes the reported host values from the quantities held.
+    void resume() noexcept;
+
+    // Audio thread. Writes every output frame, never adds to it; in place (an output channel
+    // that is its input) works. Null channels with frames > 0 leave the outputs untouched.
+    void process(float* const* inputs, float* const* outputs, std::int32_t frames) noexcept;
+
+    // Audio thread, between blocks.
+    EngineStatus status() const noexcept;
 
 private:
+    friend struct testing::EngineAccess;
+
+    // Set-up operations of the audio path; each catches its own failures.
+    void getLoopInfo() noexcept;
+    void setupBuffers() noexcept;
+    void setupSlices();
+    void randomiseSlices();
+    void restartCapture() noexcept;
+
     // Sections of one block. Output frames are always written in order from frame 0, and
     // `framesWritten` tells how far they got; whatever is left carries the input.
     // The entry section answers false when the block ends there (a standing transport).
@@ -179,6 +181,7 @@ private:
     float readLeft(std::int32_t index) const;
     float readRight(std::int32_t index) const;
 
+    TransportSource& transportSource;
     bool complete = true;
 
     // --- Run-wise rendering of playback and the hand-over ---

@@ -1,4 +1,4 @@
-#include "host/debug_output.h"
+#include "platform/debug_output.h"
 
 #include "engine/diagnostics.h"
 
