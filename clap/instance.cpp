@@ -78,7 +78,7 @@ Instance* Instance::create(const clap_host* host) noexcept
     if (allocationShouldFail(AllocationSite::effectObject)) {
         return nullptr;
     }
-    auto* instance = new (std::nothrow) Instance(host);
+    auto* instance = new (std::nothrow) Instance();
     if (instance != nullptr && !instance->engine.isComplete()) {
         delete instance;
         return nullptr;
@@ -95,10 +95,7 @@ Instance* Instance::of(const clap_plugin* plugin) noexcept
     return &instance->plugin == plugin ? instance : nullptr;
 }
 
-Instance::Instance(const clap_host* host) noexcept
-    : plugin(pluginRecord(this)), host(host), engine(*this)
-{
-}
+Instance::Instance() noexcept : plugin(pluginRecord(this)), engine(*this) {}
 
 bool Instance::init() noexcept
 {

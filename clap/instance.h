@@ -48,7 +48,9 @@ public:
     // Allocates nothing itself, takes no lock and does no I/O; the engine's own set-up may
     // allocate.
     clap_process_status process(const clap_process& process) noexcept;
-    // Nothing is handed to the main thread yet; the host calls this after request_callback.
+    // The host calls this on its main thread after the plug-in's request_callback. Nothing is
+    // handed to the main thread yet, so nothing asks for it: the host is only checked at
+    // creation and not kept.
     void onMainThread() noexcept {}
 
     // Parameters: the setting the engine holds, or the status last reported.
@@ -66,7 +68,7 @@ public:
     static bool sampleRateUsable(double sampleRate) noexcept;
 
 private:
-    explicit Instance(const clap_host* host) noexcept;
+    Instance() noexcept;
     ~Instance() = default;
 
     const TransportInfo* transport() override { return clock.info(); }
@@ -80,7 +82,6 @@ private:
     void reportStatus(const clap_output_events* events, std::uint32_t frames) noexcept;
 
     clap_plugin plugin;
-    const clap_host* host;
     bool initialized = false;
     std::atomic<bool> active{false};
     std::atomic<bool> processing{false};

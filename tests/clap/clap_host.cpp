@@ -43,8 +43,10 @@ std::int64_t readChunk(const clap_istream* stream, void* buffer, std::uint64_t s
     auto* memory = static_cast<MemoryStream*>(stream->ctx);
     const std::size_t n =
         std::min<std::uint64_t>({size, memory->chunk, memory->bytes.size() - memory->readAt});
-    std::memcpy(buffer, memory->bytes.data() + memory->readAt, n);
-    memory->readAt += n;
+    if (n > 0) {
+        std::memcpy(buffer, memory->bytes.data() + memory->readAt, n);
+        memory->readAt += n;
+    }
     return static_cast<std::int64_t>(n);
 }
 
