@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The Windows targets. Cross-builds the 32-bit and 64-bit plug-in DLLs with MinGW-w64, checks
-# their headers (machine, a single export `main`, system DLL imports only), runs the unit tests
-# and the scenario sessions under Wine, and requires the scenario digests of each DLL to equal
-# those of the Linux build bit for bit. Installs the cross compilers and Wine itself; everything
+# The Windows targets. Cross-builds the 32-bit and 64-bit plug-in DLLs and the 64-bit CLAP
+# module with MinGW-w64, checks their headers (machine, a single export `main` or `clap_entry`,
+# system DLL imports only), runs the unit tests and the scenario sessions under Wine, and
+# requires the scenario digests of each DLL, and the CLAP session digests of the module, to
+# equal those of the Linux build bit for bit. Installs the cross compilers and Wine itself; everything
 # it builds, Wine's prefixes included, stays in build/, build-win32/ and build-win64/.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -64,20 +65,20 @@ trap stop_wine EXIT
 
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
-# Runs the scenario program for Windows on a DLL under Wine and compares its lines with the
-# Linux ones.
+# Runs a digest program for Windows on a DLL under Wine and compares its lines with the Linux
+# ones (build/<kind>-digests-linux.txt).
 compare_digests() {
-    local loader=$1 program=$2 dll=$3 name=$4
-    local output=$root/build-$name/scenario-digests-$name.txt
+    local loader=$1 program=$2 dll=$3 name=$4 kind=${5:-scenario}
+    local output=$root/build-$name/$kind-digests-$name.txt
     local windows_path
     windows_path=$("$loader" winepath -w "$root/$dll" 2>/dev/null)
     # The program writes text-mode lines (CR LF); the Linux lines end in LF.
     "$loader" "$root/$program" "$windows_path" | tr -d '\r' >"$output"
-    if ! diff -u "$root/build/scenario-digests-linux.txt" "$output"; then
-        echo "FAIL: $name scenario digests differ from the Linux build" >&2
+    if ! diff -u "$root/build/$kind-digests-linux.txt" "$output"; then
+        echo "FAIL: $name $kind digests differ from the Linux build" >&2
         return 1
     fi
-    echo "ok: $name digests equal the Linux ones ($(wc -l <"$output") scenarios)"
+    echo "ok: $name $kind digests equal the Linux ones ($(wc -l <"$output") sessions)"
 }
 
 cmake_cross=(-G Ninja -DCMAKE_BUILD_TYPE=Release -DVORBLEXTER_WERROR=ON
@@ -87,13 +88,14 @@ cmake_cross=(-G Ninja -DCMAKE_BUILD_TYPE=Release -DVORBLEXTER_WERROR=ON
 
 install_packages
 
-# The reference: the Linux plug-in and scenario program of the normal build.
+# The reference: the Linux plug-ins and digest programs of the normal build.
 if [[ -f build/build.ninja ]]; then
-    cmake --build build -j 2 --target vorblexter1 scenario_digest
+    cmake --build build -j 2 --target vorblexter1 scenario_digest vorblexter1_clap clap_digest
 else
     ./scripts/build.sh
 fi
 build/tests/scenarios/scenario_digest build/vorblexter1.so >build/scenario-digests-linux.txt
+build/tests/clap/clap_digest build/vorblexter1.clap >build/clap-digests-linux.txt
 
 # 32-bit: the plug-in, the unit tests (GoogleTest built for the target from Debian's sources)
 # and the scenario program.
@@ -111,7 +113,8 @@ cmake -S . -B build-win32 "${cmake_cross[@]}" -DCMAKE_TOOLCHAIN_FILE="$toolchain
 cmake --build build-win32 -j 2
 ./scripts/check-dll.sh build-win32/vorblexter1.dll i386
 
-# 64-bit: the plug-in and the scenario program, which needs no GoogleTest.
+# 64-bit: the plug-in, the CLAP module and the scenario and CLAP digest programs, which need no
+# GoogleTest.
 toolchain64=$root/cmake/toolchains/mingw-x86_64.cmake
 cmake -S . -B build-win64 "${cmake_cross[@]}" -DCMAKE_TOOLCHAIN_FILE="$toolchain64" \
     -DVORBLEXTER_BUILD_TESTS=OFF >/dev/null
@@ -119,7 +122,11 @@ cmake --build build-win64 -j 2
 cmake -S tests/scenarios -B build-win64/scenarios -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DVORBLEXTER_WERROR=ON -DCMAKE_TOOLCHAIN_FILE="$toolchain64" >/dev/null
 cmake --build build-win64/scenarios -j 2
+cmake -S tests/clap -B build-win64/clap-digest -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DVORBLEXTER_WERROR=ON -DCMAKE_TOOLCHAIN_FILE="$toolchain64" >/dev/null
+cmake --build build-win64/clap-digest -j 2
 ./scripts/check-dll.sh build-win64/vorblexter1.dll x86-64
+./scripts/check-dll.sh build-win64/vorblexter1.clap x86-64 clap_entry
 
 # Under Wine, 32-bit.
 export WINEARCH=win32 WINEPREFIX=$root/build-win32/wine-prefix
@@ -139,3 +146,5 @@ wine_prefixes+=("$WINEPREFIX")
 start_wine "$wine64_loader"
 compare_digests "$wine64_loader" build-win64/scenarios/scenario_digest.exe \
     build-win64/vorblexter1.dll win64
+compare_digests "$wine64_loader" build-win64/clap-digest/clap_digest.exe \
+    build-win64/vorblexter1.clap win64 clap
