@@ -573,9 +573,11 @@ private:
                 stream.bytes.push_back(reader.byte());
             }
             if (!stream.bytes.empty() && stream.bytes[0] < 128) {
+                // Our tag, and below 64 our version too, so that the fields behind them count.
+                const std::size_t prefix = stream.bytes[0] < 64 ? 8 : 4;
                 stream.bytes.erase(stream.bytes.begin());
                 const std::uint8_t tag[8] = {'v', 'b', 'x', '1', 1, 0, 0, 0};
-                stream.bytes.insert(stream.bytes.begin(), tag, tag + 8);
+                stream.bytes.insert(stream.bytes.begin(), tag, tag + prefix);
             }
         } else {
             stream.failing =
@@ -760,6 +762,10 @@ std::vector<std::vector<std::uint8_t>> clapSeedInputs()
         .raw(1, 4)
         .raw(0, 4)
         .raw(4, 4);
+    state.call(ClapCallKind::state, 1).byte(1).byte(37).byte(64).raw(2, 4);
+    for (const std::uint32_t quantity : {0, 25, 0, 4, 20, 1, 0, 4}) {
+        state.raw(quantity, 4); // the defaults, in a record of a later version
+    }
     state.call(ClapCallKind::state, 1).byte(2).byte(0).call(ClapCallKind::state, 1).byte(3).byte(2);
     for (std::uint32_t b = 0; b < 8; ++b) {
         state.block(1, b * 512, 100.0, none);

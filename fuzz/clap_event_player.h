@@ -87,7 +87,8 @@ enum class ClapEventKind : std::uint8_t { param, transport, raw, count };
 
 enum class ClapStateOperation : std::uint8_t {
     saveLoad,    // slot byte: saves this slot, loads the record into that slot
-    loadBytes,   // length byte and the bytes; a first byte below 128 starts them with our tag
+    loadBytes,   // length byte and the bytes; a first byte below 128 stands for our tag, and
+                 // below 64 for our tag and version
     failingRead, // a stream whose read answers an error, or more than asked for
     failingSave, // a stream whose write answers 0, an error or more than asked for
     count,
