@@ -1,0 +1,135 @@
+// The real-time rule through the CLAP entries: once the loop is captured, process never touches
+// the heap, whatever the host sends (a transport every block and inside blocks, a stop and a
+// start, a relocation, parameter changes inside blocks, status events back). The binding is
+// called in-process, as the module's library would be by a host.
+#include "clap/factory.h"
+#include "tests/support/heap_counter.h"
+
+#include <clap/ext/params.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace vorblexter::testing {
+namespace {
+
+constexpr std::uint32_t kFrames = 512;
+
+struct Events {
+    std::vector<clap_event_param_value> changes;
+    clap_event_transport moved{};
+    bool hasMoved = false;
+    std::vector<const clap_event_header*> list; // reserved: filling it allocates nothing
+    std::vector<clap_event_param_value> status;
+
+    static std::uint32_t size(const clap_input_events* in)
+    {
+        return static_cast<std::uint32_t>(static_cast<Events*>(in->ctx)->list.size());
+    }
+    static const clap_event_header* get(const clap_input_events* in, std::uint32_t i)
+    {
+        return static_cast<Events*>(in->ctx)->list[i];
+    }
+    static bool push(const clap_output_events* out, const clap_event_header* event)
+    {
+        auto* self = static_cast<Events*>(out->ctx);
+        if (self->status.size() == self->status.capacity()) {
+            return false;
+        }
+        self->status.push_back(*reinterpret_cast<const clap_event_param_value*>(event));
+        return true;
+    }
+};
+
+clap_event_transport transportAt(double frame, bool playing, std::uint32_t time)
+{
+    clap_event_transport t{};
+    t.header = {sizeof t, time, CLAP_CORE_EVENT_SPACE_ID, CLAP_EVENT_TRANSPORT, 0};
+    t.flags = CLAP_TRANSPORT_HAS_TEMPO | CLAP_TRANSPORT_HAS_SECONDS_TIMELINE |
+              CLAP_TRANSPORT_HAS_TIME_SIGNATURE | (playing ? CLAP_TRANSPORT_IS_PLAYING : 0);
+    t.song_pos_seconds = static_cast<clap_sectime>(
+        std::llround(frame / 44100.0 * static_cast<double>(CLAP_SECTIME_FACTOR)));
+    t.tempo = 120.0;
+    t.tsig_num = 4;
+    t.tsig_denom = 4;
+    return t;
+}
+
+TEST(ClapRealtime, SteadyBlocksNeverTouchTheHeap)
+{
+    const clap_plugin_factory* factory = clap::pluginFactory();
+    clap_host host{CLAP_VERSION_INIT, nullptr, "realtime", "",     "", "1",
+                   nullptr,           nullptr, nullptr,    nullptr};
+    const clap_plugin* plugin = factory->create_plugin(factory, &host, clap::kPluginId);
+    ASSERT_NE(plugin, nullptr);
+    ASSERT_TRUE(plugin->init(plugin));
+    ASSERT_TRUE(plugin->activate(plugin, 44100.0, 1, kFrames));
+    ASSERT_TRUE(plugin->start_processing(plugin));
+
+    std::vector<float> left(kFrames), right(kFrames);
+    float* channels[2] = {left.data(), right.data()};
+    clap_audio_buffer buffer{channels, nullptr, 2, 0, 0};
+    Events events;
+    events.changes.reserve(4);
+    events.list.reserve(8);
+    events.status.reserve(64);
+    const clap_input_events in{&events, Events::size, Events::get};
+    const clap_output_events out{&events, Events::push};
+    double frame = 0.0;
+    bool playing = true;
+    double state = 0.0;
+    const auto block = [&](std::uint32_t changeAt, std::uint32_t moveAt) {
+        for (std::uint32_t k = 0; k < kFrames; ++k) {
+            left[k] = static_cast<float>(std::sin((frame + k) * 0.01));
+            right[k] = -left[k];
+        }
+        events.list.clear();
+        events.status.clear();
+        if (changeAt != 0) {
+            events.list.push_back(&events.changes[changeAt % events.changes.size()].header);
+            events.changes[changeAt % events.changes.size()].header.time = changeAt;
+        }
+        const clap_event_transport transport = transportAt(frame, playing, 0);
+        if (moveAt != 0) {
+            frame += 5000.0; // forwards, from this frame of the block on
+            events.moved = transportAt(frame + moveAt, playing, moveAt);
+            events.list.push_back(&events.moved.header);
+        }
+        const clap_process process{-1, kFrames, &transport, &buffer, &buffer, 1, 1, &in, &out};
+        EXPECT_EQ(plugin->process(plugin, &process), CLAP_PROCESS_CONTINUE);
+        for (const clap_event_param_value& e : events.status) {
+            state = e.param_id == 8 ? e.value : state;
+        }
+        frame += playing ? kFrames : 0;
+    };
+    for (const auto& [id, value] : {std::pair{0u, 30.0}, {1u, 60.0}, {4u, 200.0}, {5u, 1.0}}) {
+        clap_event_param_value change{};
+        change.header = {sizeof change, 0, CLAP_CORE_EVENT_SPACE_ID, CLAP_EVENT_PARAM_VALUE, 0};
+        change.param_id = id;
+        change.value = value;
+        events.changes.push_back(change);
+    }
+
+    // Set-up, the capture and the first pass may allocate.
+    for (int b = 0; b < 600 && !(state == 2.0 && frame > 3 * 88200.0); ++b) {
+        block(0, 0);
+    }
+    ASSERT_EQ(state, 2.0);
+
+    startHeapCount();
+    for (int b = 0; b < 800; ++b) {
+        playing = b < 300 || b >= 340;
+        events.changes[static_cast<std::size_t>(b) % 4].value += b % 3;
+        block(b % 7 == 0 ? 1 + static_cast<std::uint32_t>(b) % 500 : 0, b % 97 == 0 ? 300 : 0);
+    }
+    EXPECT_EQ(stopHeapCount(), 0);
+    EXPECT_EQ(state, 2.0);
+    plugin->stop_processing(plugin);
+    plugin->deactivate(plugin);
+    plugin->destroy(plugin);
+}
+
+} // namespace
+} // namespace vorblexter::testing
