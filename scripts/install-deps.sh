@@ -9,6 +9,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libsndfile1-dev
     lv2-dev liblilv-dev lilv-utils sordi
+    dpf-source
     binutils file python3
 )
 
