@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The test suite under sanitizers, built with clang-14: every test with AddressSanitizer and
-# UndefinedBehaviorSanitizer (build-asan/), and the thread stress test with ThreadSanitizer
-# (build-tsan/). Any report fails the stage.
+# UndefinedBehaviorSanitizer (build-asan/), the VST library, the LV2 bundle and the CLAP module
+# instrumented too (the CLAP test host's sessions, the CLAP fuzzer's replayed inputs and its
+# real-time test among them), and the thread stress test with ThreadSanitizer (build-tsan/).
+# Any report fails the stage.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 jobs=$(nproc)
