@@ -321,9 +321,13 @@ private:
 
     void activate(Slot& slot)
     {
-        const double rate = reader.real();
+        double rate = reader.real();
         if (slot.plugin == nullptr) {
             return;
+        }
+        // Until a host flags a tempo the engine takes 120, whose beat lasts rate / 2 frames.
+        if (usableRate(rate) && rate > kClapMaxRate) {
+            rate = 64.0 + std::fmod(rate, kClapMaxRate - 64.0);
         }
         const bool expected = slot.initialized && !slot.active && usableRate(rate);
         check(slot.plugin->activate(slot.plugin, rate, 1, kClapMaxBlockFrames) == expected,
@@ -350,8 +354,8 @@ private:
         }
         double tempo = reader.real();
         const double beat = 60.0 / tempo * slot.rate;
-        if (std::isfinite(tempo) && tempo > 0.0 && beat > kClapMaxFramesPerBeat &&
-            beat * 64.0 < 2e9) {
+        // A beat longer than the longest loop the engine holds is refused at any Loop Length.
+        if (std::isfinite(tempo) && tempo > 0.0 && beat > kClapMaxFramesPerBeat && beat <= 1e9) {
             tempo = 60.0 * slot.rate / (1.0 + std::fmod(beat, kClapMaxFramesPerBeat));
         }
         t.tempo = tempo;

@@ -95,7 +95,7 @@ enum class ClapStateOperation : std::uint8_t {
 };
 
 // Bounds that keep one input short: process calls past kClapMaxFramesPerInput frames in all
-// are skipped (counted), at most kClapMaxInstancesPerInput instances are made, and a tempo
+// are skipped, at most kClapMaxInstancesPerInput instances are made, and a tempo
 // whose beat at the instance's rate lasts more than kClapMaxFramesPerBeat frames but which the
 // effect could accept is folded into a beat of 1 to kClapMaxFramesPerBeat frames, as the other
 // players do, so that loops capture and play within the frame bound.
@@ -103,6 +103,9 @@ inline constexpr std::uint32_t kClapMaxBlockFrames = 4096;
 inline constexpr std::int64_t kClapMaxFramesPerInput = 16384;
 inline constexpr int kClapMaxInstancesPerInput = 4;
 inline constexpr double kClapMaxFramesPerBeat = 256.0;
+// A rate the effect accepts above this is folded into 64 Hz to this, so that a loop at the
+// tempo the engine assumes before the first flagged one stays within memory.
+inline constexpr double kClapMaxRate = 1e6;
 
 struct ClapPlayOutcome {
     bool ok = true;
