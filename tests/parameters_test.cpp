@@ -192,12 +192,11 @@ TEST_F(Resume, SavingAndRestoringTheReportedValuesKeepsEverySetting)
 
 TEST(ParameterInverse, EveryQuantityReadsBackFromTheValueReportedForIt)
 {
-    for (const ParameterSpec& spec : kParameters) {
-        for (std::int32_t quantity = spec.minimum; quantity <= spec.maximum; ++quantity) {
-            if (quantityAllowed(spec, quantity)) {
-                ASSERT_EQ(quantityFromHostValue(spec, hostValueFromQuantity(spec, quantity)),
-                          quantity)
-                    << spec.name << quantity;
+    for (const ParameterSpec& p : kParameters) {
+        for (std::int32_t quantity = p.minimum; quantity <= p.maximum; ++quantity) {
+            if (quantityAllowed(p, quantity)) {
+                ASSERT_EQ(quantityFromHostValue(p, hostValueFromQuantity(p, quantity)), quantity)
+                    << p.name << quantity;
             }
         }
     }
