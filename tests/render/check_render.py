@@ -127,6 +127,9 @@ def main():
         failures.append("frame %d differs from the input before the loop plays: %r, input %r"
                         % (equal, (left[equal], right[equal]), inputs[equal]))
     print("first frame differing from the input: %s" % first_difference)
+    if first_difference is None:
+        # What a host shows when it could not load the plug-in or never rolled its transport.
+        failures.append("the render is the input throughout: nothing was sliced")
 
     # Playback: every slot one slice, forwards, backwards or silent, with the fades. The first
     # slot starts with the rest of the run that completed the capture, which plays straight on
