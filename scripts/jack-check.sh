@@ -66,15 +66,45 @@ uri=urn:vorblexter:vorblexter1
 # --- the run -------------------------------------------------------------------------------
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vorblexter-jack.XXXXXX")
+# The processes started here and still running, in the order they started.
 pids=()
+
+forget() {
+    local pid kept=()
+    for pid in "${pids[@]}"; do
+        [[ $pid == "$1" ]] || kept+=("$pid")
+    done
+    pids=("${kept[@]}")
+}
+
+
+# Waits up to SECONDS for the process to end.
+wait_for_exit() {
+    local pid=$1 seconds=$2 try
+    for ((try = 0; try < seconds * 10; try++)); do
+        kill -0 "$pid" 2>/dev/null || return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Ends a process started here: SIGTERM, and SIGKILL if it is still there 10 s later.
+stop() {
+    if kill "$1" 2>/dev/null && ! wait_for_exit "$1" 10; then
+        kill -KILL "$1" 2>/dev/null || true
+    fi
+    wait "$1" 2>/dev/null || true
+    forget "$1"
+}
+
 cleanup() {
-    local pid
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null || true
+    local i
+    # Clients before their servers: the last started first.
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+        stop "${pids[i]}"
     done
-    for pid in "${pids[@]}"; do
-        wait "$pid" 2>/dev/null || true
-    done
+    # What JACK leaves of a client that did not close (only this run's servers are named so).
+    rm -f /dev/shm/jack_sem.*_vorblexter-check-$$-*
     if [[ ${JACK_CHECK_KEEP:-0} == 1 ]]; then
         echo "kept: $work"
     else
@@ -135,8 +165,7 @@ start_jack() {
 }
 
 stop_jack() {
-    kill "$jackd_pid"
-    wait "$jackd_pid" 2>/dev/null || true
+    stop "$jackd_pid"
 }
 
 wait_for_port() {
@@ -149,15 +178,6 @@ wait_for_port() {
     fail_showing "no JACK port $port after $seconds s" "$@"
 }
 
-# Waits up to SECONDS for the process to end.
-wait_for_exit() {
-    local pid=$1 seconds=$2 try
-    for ((try = 0; try < seconds * 10; try++)); do
-        kill -0 "$pid" 2>/dev/null || return 0
-        sleep 0.1
-    done
-    return 1
-}
 
 # Records the host's outputs while the transport rolls record_frames frames from frame 0, then
 # checks them; FADE is how many frames the host fades in as it starts.
@@ -219,6 +239,8 @@ check_jalv() {
     wait_for_exit "$jalv_pid" 10 || fail_showing "jalv did not quit" "$work/jalv.log"
     wait_for_exit "$transport_pid" 10 || fail_showing "jack_transport did not quit" \
         "$work/jalv-transport.log"
+    forget "$jalv_pid"
+    forget "$transport_pid"
     stop_jack
     echo "ok: jalv $(dpkg-query -W -f='${Version}' jalv) slices with the LV2 plug-in on JACK" \
         "transport ($((SECONDS - begin)) s)"
@@ -271,7 +293,8 @@ check_qtractor() {
     # A display of its own, on no network: Xvfb names a free one when it is ready.
     Xvfb -displayfd 1 -nolisten tcp -screen 0 1024x768x24 >"$work/xvfb-display" \
         2>"$work/xvfb.log" &
-    pids+=($!)
+    local xvfb_pid=$!
+    pids+=("$xvfb_pid")
     local try
     for ((try = 0; try < 100; try++)); do
         [[ -s $work/xvfb-display ]] && break
@@ -295,6 +318,8 @@ check_qtractor() {
     kill -TERM "$qtractor_pid"
     wait_for_exit "$qtractor_pid" 10 ||
         fail_showing "Qtractor did not quit within 10 s of SIGTERM" "$messages"
+    forget "$qtractor_pid"
+    stop "$xvfb_pid"
     stop_jack
     echo "ok: Qtractor $(dpkg-query -W -f='${Version}' qtractor) slices with the" \
         "$qtractor_plugin_type plug-in ($((SECONDS - begin)) s)"
