@@ -35,7 +35,7 @@ installed() {
 
 wanted=(jackd2 python3 python3-jack-client)
 [[ " $hosts " == *" jalv "* ]] && wanted+=(jalv)
-[[ " $hosts " == *" qtractor "* ]] && wanted+=(qtractor xvfb gcc libc6-dev)
+[[ " $hosts " == *" qtractor "* ]] && wanted+=(qtractor xvfb g++)
 missing=()
 for package in "${wanted[@]}"; do
     installed "$package" || missing+=("$package")
@@ -76,7 +76,6 @@ forget() {
     done
     pids=("${kept[@]}")
 }
-
 
 # Waits up to SECONDS for the process to end.
 wait_for_exit() {
@@ -184,7 +183,6 @@ wait_for_port() {
     fail_showing "no JACK port $port after $seconds s" "$@"
 }
 
-
 # Records the host's outputs while the transport rolls record_frames frames from frame 0, then
 # checks them; FADE is how many frames the host fades in as it starts.
 record_and_check() {
@@ -287,11 +285,11 @@ check_qtractor() {
         "$qtractor_controls"
 
     # Qtractor's MIDI engine must open the ALSA sequencer, or no session starts; where the
-    # kernel has none, an empty one stands in (tests/jack/empty_sequencer.c).
+    # kernel has none, an empty one stands in (tests/jack/empty_sequencer.cpp).
     local preload=()
     if [[ ! -e /dev/snd/seq ]]; then
-        cc -O2 -Wall -Wextra -shared -fPIC -o "$work/empty_sequencer.so" \
-            "$tests/jack/empty_sequencer.c"
+        c++ -std=c++20 -O2 -Wall -Wextra -shared -fPIC -o "$work/empty_sequencer.so" \
+            "$tests/jack/empty_sequencer.cpp"
         preload=(env LD_PRELOAD="$work/empty_sequencer.so")
         echo "qtractor: no ALSA sequencer here (/dev/snd/seq); an empty one stands in"
     fi
