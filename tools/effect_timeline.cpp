@@ -7,6 +7,7 @@
 #include "engine/loop_geometry.h"
 #include "engine/slice.h"
 #include "engine/slice_plan.h"
+#include "host/vendor_check.h"
 
 #include <algorithm>
 #include <cmath>
