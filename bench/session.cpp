@@ -2,6 +2,8 @@
 
 #include "engine/parameter_mapping.h"
 #include "host/plugin_entry.h"
+#include "host/slicer_effect.h"
+#include "tests/support/engine_access.h"
 
 #include <cmath>
 #include <cstring>
@@ -93,29 +95,34 @@ void Session::blocks(std::int64_t count)
 // in the block that holds frame start + loop length, and playback begins on that frame.
 std::int64_t Session::runUntilCaptured()
 {
-    while (!engine().loopCaptured) {
+    while (!loopHeld()) {
         block();
     }
-    const std::int64_t loop = engine().loopLengthSamples;
+    const std::int64_t loop = state().loopLengthSamples;
     const std::int64_t completing = done - frames;
     const std::int64_t start = completing - (loop / frames) * frames;
     return start + loop;
 }
 
-const vorblexter::SlicerEffect& Session::engine() const
+vorblexter::SliceEngine& Session::engine()
 {
-    return *static_cast<const vorblexter::SlicerEffect*>(effect->object);
+    return static_cast<vorblexter::SlicerEffect*>(effect->object)->engine();
 }
 
-vorblexter::SlicerEffect& Session::engine()
+const vorblexter::EngineState& Session::state()
 {
-    return *static_cast<vorblexter::SlicerEffect*>(effect->object);
+    return vorblexter::testing::EngineAccess::state(engine());
 }
 
-std::int64_t Session::passFrames() const
+bool Session::loopHeld()
 {
-    const std::int64_t count = engine().sliceCount;
-    return count * (engine().loopLengthSamples / count);
+    return engine().status().phase == vorblexter::EnginePhase::playing;
+}
+
+std::int64_t Session::passFrames()
+{
+    const std::int64_t count = state().sliceCount;
+    return count * (state().loopLengthSamples / count);
 }
 
 float stepValue(int step)

@@ -2,7 +2,7 @@
 // a running transport whose tempo and sample rate each case chooses.
 #pragma once
 
-#include "engine/slicer_effect.h"
+#include "engine/slice_engine.h"
 #include "host/vst_abi.h"
 
 #include <cstdint>
@@ -36,13 +36,13 @@ public:
 
     int blockFrames() const { return frames; }
     std::int64_t framesDone() const { return done; }
-    // The engine behind the record. The cases only read state it has always had in public
-    // (loopCaptured, captureActive, loopLengthSamples, sliceCount), so the same benchmarks run
-    // against every version of it; only the draw on its own calls into it.
-    const vorblexter::SlicerEffect& engine() const;
-    vorblexter::SlicerEffect& engine();
+    // The engine behind the record. The cases read what a musician is shown (status) and,
+    // through the tests' one way in, the loop's geometry and the capture's progress.
+    vorblexter::SliceEngine& engine();
+    const vorblexter::EngineState& state();
+    bool loopHeld();
     // Frames from the start of a pass to the next wrap: the slices laid over the loop.
-    std::int64_t passFrames() const;
+    std::int64_t passFrames();
 
     VstTimeInfo time{};
 
