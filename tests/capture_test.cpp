@@ -16,10 +16,7 @@ namespace {
 
 class Session {
 public:
-    explicit Session(VstInt32 barBeats = 4)
-    {
-        setTransport(host.timeInfo, 240.0, 1000.0, barBeats);
-    }
+    explicit Session(VstInt32 barBeats = 4) { host.setTransport(240.0, 1000.0, barBeats); }
 
     StereoBlock input(double at, int frames) const { return rampBlock(at - rampOrigin, frames); }
 
@@ -34,7 +31,7 @@ public:
     // Runs a block at the same position as the last one: a standing transport.
     StereoBlock stand(int frames) { return runAt(lastStart, frames); }
 
-    SlicerEffect& engine() { return fx.engine(); }
+    EngineState& engine() { return fx.state(); }
 
     TestHost host;
     EffectDriver fx{host};
@@ -79,7 +76,7 @@ TEST(Capture, WaitsWithInputPassedThroughAfterAStandingFirstBlockAtTheOrigin)
 {
     DiagnosticsCapture diagnostics;
     Session session;
-    SlicerEffect& engine = session.engine();
+    EngineState& engine = session.engine();
 
     StereoBlock out = session.runAt(0.0, 100);
     expectInputCopied(session, out, 0, 100);
@@ -126,7 +123,7 @@ TEST(Capture, StartsInTheFirstBlockOrAtTheLastBarLineInsideABlock)
         DiagnosticsCapture diagnostics;
         Session session(c.barBeats);
         const StereoBlock out = session.runAt(c.position, c.frames);
-        const SlicerEffect& engine = session.engine();
+        const EngineState& engine = session.engine();
 
         expectInputCopied(session, out, 0, c.frames);
         EXPECT_EQ(engine.captureActive, c.startFrame.has_value());
@@ -149,7 +146,7 @@ TEST(Capture, CompletesAtTheBlockEdgeAndHandsOverInTheNextBlockWithMessagesInOrd
     DiagnosticsCapture diagnostics;
     Session session;
     session.fx.setParameter(kVorblex, 0.0f);
-    SlicerEffect& engine = session.engine();
+    EngineState& engine = session.engine();
 
     while (session.position < 1750.0) {
         const StereoBlock out = session.play(250);
@@ -188,7 +185,7 @@ TEST(Capture, BlocksLongerThanABarStartAtTheLastBarLineAndCompleteMidBlock)
 {
     Session session(2); // 500-frame bars: remainders alone miss the lines in these blocks
     session.fx.setParameter(kVorblex, 0.0f);
-    SlicerEffect& engine = session.engine();
+    EngineState& engine = session.engine();
     session.runAt(0.0, 1200);
 
     // 1200..2399 holds bar lines at 1500 and 2000; capture starts at the later one, frame 800.
@@ -213,7 +210,7 @@ TEST(Capture, CaptureStartingAndCompletingInOneBlockBeginsAtTheBarLine)
     Session session(8); // 2000-frame bars, 1000-frame loop
     session.fx.setParameter(kVorblex, 0.0f);
     const StereoBlock out = session.runAt(1600.0, 1600);
-    const SlicerEffect& engine = session.engine();
+    const EngineState& engine = session.engine();
 
     expectInputCopied(session, out, 0, 1400);
     expectLoopPlayed(out, 1400, 1600, 2000.0);
@@ -228,7 +225,7 @@ TEST(Capture, LoopLengthChangeWhileWaitingCapturesAtOnceAndTheLoopBeginsWithTheN
 {
     DiagnosticsCapture diagnostics;
     Session session;
-    SlicerEffect& engine = session.engine();
+    EngineState& engine = session.engine();
     session.runAt(0.0, 250);
     session.play(250);
     session.fx.setParameter(kLoopLength, 0.0f); // one beat: 250 frames
@@ -254,7 +251,7 @@ TEST(Capture, RestartInABlockThatFillsTheBuffersCompletesOnlyInTheNextBlock)
 {
     DiagnosticsCapture diagnostics;
     Session session;
-    SlicerEffect& engine = session.engine();
+    EngineState& engine = session.engine();
     session.fx.setParameter(kLoopLength, 0.0f); // one beat: 250 frames, restarting at once
     session.runAt(0.0, 1200);
 
@@ -277,7 +274,7 @@ TEST(Capture, JumpBackThenStandingRestartsTheCaptureInEveryStandingBlock)
 {
     DiagnosticsCapture diagnostics;
     Session session;
-    SlicerEffect& engine = session.engine();
+    EngineState& engine = session.engine();
     captureStandardLoop(session);
 
     session.runAt(500.0, 250); // moving backwards still plays
@@ -305,7 +302,7 @@ TEST(Capture, StandingWhilePlayingCopiesTheInputAndARunningJumpBackPlaysOnItsOwn
     DiagnosticsCapture diagnostics;
     Session session;
     session.fx.setParameter(kVorblex, 0.0f);
-    SlicerEffect& engine = session.engine();
+    EngineState& engine = session.engine();
     captureStandardLoop(session);
     diagnostics.clear();
 
@@ -327,7 +324,7 @@ TEST(Capture, StandingWhilePlayingCopiesTheInputAndARunningJumpBackPlaysOnItsOwn
 TEST(Capture, SuspendDuringCaptureThenCompletionPlaysFromTheLoopStart)
 {
     Session session;
-    SlicerEffect& engine = session.engine();
+    EngineState& engine = session.engine();
     session.fx.setParameter(kVorblex, 0.0f);
     while (session.position < 1250.0) {
         session.play(250);
@@ -353,7 +350,7 @@ TEST(Capture, TransportBeyondThreeBillionFramesCapturesAndPlays)
 {
     constexpr double kOrigin = 3'000'000'000.0; // a whole number of 1000-frame bars
     Session session;
-    SlicerEffect& engine = session.engine();
+    EngineState& engine = session.engine();
     session.fx.setParameter(kVorblex, 0.0f);
     session.rampOrigin = kOrigin;
     session.position = kOrigin + 250.0;
@@ -376,7 +373,7 @@ TEST(Capture, HostOfAnotherMakerGetsACleanPassThrough)
 {
     Session session;
     session.host.setVendor("Other Audio Works");
-    SlicerEffect& engine = session.engine();
+    EngineState& engine = session.engine();
     for (int block = 0; block < 16; ++block) {
         if (block == 8) {
             session.fx.setParameter(kLoopLength, 0.0f);
