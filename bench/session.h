@@ -1,9 +1,11 @@
-// A host for the benchmarks: one effect reached only through its record, as a DAW reaches it, with
-// a running transport whose tempo and sample rate each case chooses.
+// A session of the benchmarks: one effect reached only through its record, as a DAW reaches it,
+// played by the shared VST test host with a running transport whose tempo and sample rate each
+// case chooses.
 #pragma once
 
 #include "engine/slice_engine.h"
-#include "host/vst_abi.h"
+#include "tests/support/effect_driver.h"
+#include "tests/support/test_host.h"
 
 #include <cstdint>
 #include <vector>
@@ -38,16 +40,15 @@ public:
     std::int64_t framesDone() const { return done; }
     // The engine behind the record. The cases read what a musician is shown (status) and,
     // through the tests' one way in, the loop's geometry and the capture's progress.
-    vorblexter::SliceEngine& engine();
+    vorblexter::SliceEngine& engine() { return effect.engine(); }
     const vorblexter::EngineState& state();
     bool loopHeld();
     // Frames from the start of a pass to the next wrap: the slices laid over the loop.
     std::int64_t passFrames();
 
-    VstTimeInfo time{};
-
 private:
-    AEffect* effect;
+    vorblexter::testing::TestHost host;
+    vorblexter::testing::EffectDriver effect{host};
     int frames;
     std::int64_t done = 0;
     std::vector<float> inLeft, inRight, outLeft, outRight;
