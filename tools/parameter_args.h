@@ -4,8 +4,8 @@
 // Display units are the numbers the effect itself displays: whole percent, steps (1 to 64),
 // envelope samples (1 to 10000). They become host values through the inverse of the effect's own
 // mapping (the engine's parameter table), and every value sent is checked by reading the
-// effect's display back. A value ending
-// in "n" is a raw normalized host value from 0 to 1, sent as written.
+// effect's display back. A value ending in "n" is a raw normalized host value from 0 to 1, sent
+// as written.
 #pragma once
 
 #include "engine/parameter_table.h"
