@@ -1,9 +1,7 @@
 // Whole-block scenarios of waiting, capturing and the hand-over to playback, driven through the
-// effect's record. The transport runs at 240 BPM and 1000 Hz, so a beat is 250 frames and the
-// default four-beat loop (and a 4/4 bar) 1000 frames. Inputs are ramps naming their transport
-// position: left p, right -p.
+// effect's record in the ramp session (tests/support/ramp_session.h).
 #include "tests/support/diagnostics_capture.h"
-#include "tests/support/effect_driver.h"
+#include "tests/support/ramp_session.h"
 
 #include <gtest/gtest.h>
 
@@ -14,37 +12,13 @@
 namespace vorblexter::testing {
 namespace {
 
-class Session {
-public:
-    explicit Session(VstInt32 barBeats = 4) { host.setTransport(240.0, 1000.0, barBeats); }
-
-    StereoBlock input(double at, int frames) const { return rampBlock(at - rampOrigin, frames); }
-
-    // Runs one block at `at` and leaves the transport at its end.
-    StereoBlock runAt(double at, int frames)
-    {
-        lastStart = at;
-        position = at + frames;
-        return fx.run(at, input(at, frames));
-    }
-    StereoBlock play(int frames) { return runAt(position, frames); }
-    // Runs a block at the same position as the last one: a standing transport.
-    StereoBlock stand(int frames) { return runAt(lastStart, frames); }
-
-    EngineState& engine() { return fx.state(); }
-
-    TestHost host;
-    EffectDriver fx{host};
-    double position = 0.0;
-    double lastStart = 0.0;
-    double rampOrigin = 0.0; // subtracted from positions so inputs stay exact as floats
-};
+using Session = RampSession;
 
 // The driver fills the outputs with a sentinel before each block, so frames the effect leaves
 // unwritten fail this.
 void expectInputCopied(Session& session, const StereoBlock& out, int from, int to)
 {
-    const StereoBlock in = session.input(session.lastStart, static_cast<int>(out.left.size()));
+    const StereoBlock in = session.lastInput(static_cast<int>(out.left.size()));
     for (int k = from; k < to; ++k) {
         ASSERT_EQ(out.left[k], in.left[k]) << "frame " << k;
         ASSERT_EQ(out.right[k], in.right[k]) << "frame " << k;
@@ -60,16 +34,6 @@ void expectLoopPlayed(const StereoBlock& out, int from, int to, double loopStart
         ASSERT_EQ(out.left[k], value) << "frame " << k;
         ASSERT_EQ(out.right[k], -value) << "frame " << k;
     }
-}
-
-// Blocks of 250 from the origin: the block at 750 ends on the bar line, 1000 to 1750 capture,
-// the block at 2000 completes with nothing left to capture and plays slot 0 of the new loop.
-void captureStandardLoop(Session& session)
-{
-    while (session.position <= 2000.0) {
-        session.play(250);
-    }
-    ASSERT_TRUE(session.engine().loopCaptured);
 }
 
 TEST(Capture, WaitsWithInputPassedThroughAfterAStandingFirstBlockAtTheOrigin)
@@ -275,7 +239,7 @@ TEST(Capture, JumpBackThenStandingRestartsTheCaptureInEveryStandingBlock)
     DiagnosticsCapture diagnostics;
     Session session;
     EngineState& engine = session.engine();
-    captureStandardLoop(session);
+    ASSERT_TRUE(session.captureStandardLoop());
 
     session.runAt(500.0, 250); // moving backwards still plays
     EXPECT_TRUE(engine.loopCaptured);
@@ -303,7 +267,7 @@ TEST(Capture, StandingWhilePlayingCopiesTheInputAndARunningJumpBackPlaysOnItsOwn
     Session session;
     session.fx.setParameter(kVorblex, 0.0f);
     EngineState& engine = session.engine();
-    captureStandardLoop(session);
+    ASSERT_TRUE(session.captureStandardLoop());
     diagnostics.clear();
 
     StereoBlock out = session.stand(250);
@@ -367,23 +331,6 @@ TEST(Capture, TransportBeyondThreeBillionFramesCapturesAndPlays)
     out = session.runAt(kOrigin + 2600.0, 250); // re-aligned: clock 600, slot 2
     EXPECT_EQ(out.left[0], 1600.0f);
     EXPECT_EQ(engine.orderPosition, 3);
-}
-
-TEST(Capture, HostOfAnotherMakerGetsACleanPassThrough)
-{
-    Session session;
-    session.host.setVendor("Other Audio Works");
-    EngineState& engine = session.engine();
-    for (int block = 0; block < 16; ++block) {
-        if (block == 8) {
-            session.fx.setParameter(kLoopLength, 0.0f);
-        }
-        const StereoBlock out = session.play(250);
-        expectInputCopied(session, out, 0, 250);
-    }
-    EXPECT_EQ(engine.bufferLeft, nullptr);
-    EXPECT_FALSE(engine.loopCaptured);
-    EXPECT_EQ(engine.blocksInLoop, 0);
 }
 
 } // namespace
