@@ -1,7 +1,7 @@
 #include "fuzz/host_event_player.h"
 
 #include "engine/slice_random.h"
-#include "host/plugin_entry.h"
+#include "tests/support/test_host.h"
 
 #include <algorithm>
 #include <bit>
@@ -109,12 +109,10 @@ constexpr Signal kSignals[] = {Signal::silence, Signal::ramp,   Signal::constant
                                Signal::raw,     Signal::square, Signal::huge,     Signal::oneBad};
 
 // What the host knows about one live effect.
+// What the host knows about one live effect: its own test host answers it.
 struct EffectSlot {
     AEffect* effect = nullptr;
-    VstTimeInfo time{};
-    bool giveTime = true;
-    std::array<char, 64> vendor{};
-    std::array<char, 64> product{};
+    std::unique_ptr<testing::TestHost> host = std::make_unique<testing::TestHost>();
     double position = 0.0;
     std::int32_t lastFrames = 0;
     InputHistory fed;
@@ -123,14 +121,10 @@ struct EffectSlot {
     bool resumedSinceSet = false;
 };
 
-class Player;
-Player* activePlayer = nullptr;
-
 class Player {
 public:
     Player(const std::uint8_t* data, std::size_t size) : reader(data, size)
     {
-        activePlayer = this;
         // Plans drawn from the same events must be the same on every replay.
         threadSliceRandom().state = 1;
         textBuffer = std::make_unique<char[]>(kTextBufferBytes);
@@ -144,7 +138,6 @@ public:
                 slot.effect = nullptr;
             }
         }
-        activePlayer = nullptr;
     }
 
     Player(const Player&) = delete;
@@ -162,49 +155,7 @@ public:
         return outcome;
     }
 
-    static VstIntPtr callback(AEffect* effect, VstInt32 opcode, VstInt32, VstIntPtr, void* ptr,
-                              float)
-    {
-        Player* player = activePlayer;
-        if (player == nullptr) {
-            return 0;
-        }
-        if (opcode == audioMasterVersion) {
-            return effect == nullptr ? player->versionAnswer : kDefaultVersion;
-        }
-        EffectSlot* slot = player->slotOf(effect);
-        if (slot == nullptr) {
-            return 0;
-        }
-        switch (opcode) {
-        case audioMasterGetTime:
-            return slot->giveTime ? reinterpret_cast<VstIntPtr>(&slot->time) : 0;
-        case audioMasterGetVendorString:
-            if (ptr != nullptr) {
-                std::memcpy(ptr, slot->vendor.data(), slot->vendor.size());
-            }
-            return 1;
-        case audioMasterGetProductString:
-            if (ptr != nullptr) {
-                std::memcpy(ptr, slot->product.data(), slot->product.size());
-            }
-            return 1;
-        default:
-            return 0;
-        }
-    }
-
 private:
-    EffectSlot* slotOf(AEffect* effect)
-    {
-        for (EffectSlot& slot : slots) {
-            if (slot.effect != nullptr && slot.effect == effect) {
-                return &slot;
-            }
-        }
-        return nullptr;
-    }
-
     void fail(const std::string& what) { outcome.fail("event", outcome.events, what); }
 
     void playEvent(EventKind kind, EffectSlot& slot)
@@ -243,7 +194,7 @@ private:
             vendor(slot);
             break;
         case EventKind::timeInfo:
-            slot.giveTime = (reader.byte() & 1) == 0;
+            slot.host->giveTimeInfo = (reader.byte() & 1) == 0;
             break;
         case EventKind::programName:
             programName(slot);
@@ -263,9 +214,11 @@ private:
             ++outcome.createsSkipped;
             return;
         }
-        versionAnswer = version;
-        AEffect* effect = vorblexterPluginMain(&Player::callback);
-        versionAnswer = kDefaultVersion;
+        EffectSlot fresh;
+        testing::TestHost& host = *fresh.host;
+        host.versionAnswer = version;
+        AEffect* effect = host.createEffect();
+        host.versionAnswer = kDefaultVersion;
         if (version == 0) {
             if (effect != nullptr) {
                 fail("main answered a record to a host of version 0");
@@ -278,16 +231,12 @@ private:
             return;
         }
         ++outcome.effectsCreated;
-        slot = EffectSlot{};
-        slot.effect = effect;
-        std::strcpy(slot.vendor.data(), "Steinberg");
-        std::strcpy(slot.product.data(), "host event player");
+        fresh.effect = effect;
+        host.setProduct("host event player");
         // 240 BPM at 1000 Hz: a 250-frame beat, a default loop of 1000 frames.
-        slot.time.tempo = 240.0;
-        slot.time.sampleRate = 1000.0;
-        slot.time.timeSigNumerator = 4;
-        slot.time.timeSigDenominator = 4;
-        slot.time.flags = kVstTransportPlaying | kVstTempoValid | kVstTimeSigValid;
+        host.setTransport(240.0, 1000.0);
+        host.timeInfo.flags = kVstTransportPlaying | kVstTempoValid | kVstTimeSigValid;
+        slot = std::move(fresh);
         if (effect->magic != kEffectMagic || effect->numInputs != 2 || effect->numOutputs != 2 ||
             effect->numParams != 8 || effect->processReplacing == nullptr) {
             fail("record does not describe a stereo effect with 8 parameters");
@@ -301,6 +250,7 @@ private:
         }
         const VstIntPtr answer =
             slot.effect->dispatcher(slot.effect, effClose, 0, 0, nullptr, 0.0f);
+        slot.host->forget(slot.effect);
         slot.effect = nullptr;
         if (answer != 1) {
             fail("effClose answered " + std::to_string(answer));
@@ -430,21 +380,19 @@ private:
         const double tempo = reader.operand(table(kTempos));
         const double rate = reader.operand(table(kSampleRates));
         const std::int32_t numerator = reader.operand(table(kNumerators));
-        slot.time.tempo = foldedTempo(tempo, rate);
-        slot.time.sampleRate = rate;
-        slot.time.timeSigNumerator = numerator;
+        slot.host->timeInfo.tempo = foldedTempo(tempo, rate);
+        slot.host->timeInfo.sampleRate = rate;
+        slot.host->timeInfo.timeSigNumerator = numerator;
     }
 
     void vendor(EffectSlot& slot)
     {
         const std::uint8_t choice = reader.byte();
-        slot.vendor.fill('\0');
         if (choice < kTableSelectors) {
-            const char* text = pick(table(kVendors), choice);
-            std::memcpy(slot.vendor.data(), text, std::strlen(text));
+            slot.host->setVendor(pick(table(kVendors), choice));
             return;
         }
-        for (char& c : slot.vendor) {
+        for (char& c : slot.host->vendor) {
             c = static_cast<char>(reader.byte());
         }
     }
@@ -518,7 +466,7 @@ private:
             return;
         }
         outcome.framesPlayed += counted;
-        slot.time.samplePos = position;
+        slot.host->timeInfo.samplePos = position;
         const std::vector<float> sentLeft = inLeft;
         const std::vector<float> sentRight = inRight;
         std::vector<float> outLeft(size, kFloatNaN);
@@ -567,7 +515,6 @@ private:
     std::array<EffectSlot, kSlotCount> slots{};
     std::unique_ptr<char[]> textBuffer;
     PlayOutcome outcome;
-    VstIntPtr versionAnswer = kDefaultVersion;
 };
 
 } // namespace

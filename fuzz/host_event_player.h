@@ -3,9 +3,8 @@
 // entry and every regression replays in CI exactly as the fuzzer saw it.
 //
 // Everything reaches the effects through the entry point and the five record entries, as a host
-// would. The player is the host: it answers the callback for each live effect from that effect's
-// own transport, time-record choice and vendor text (the callback has no context argument, so
-// effects are told apart by their record's address).
+// would. Each live effect has a test host of its own (tests/support/test_host.h), which answers
+// it from that effect's own transport, time-record choice and vendor text.
 //
 // Byte format (operands as fuzz/fuzz_core.h reads them). Each event starts with one byte e:
 // kind = e % kEventKindCount, slot = (e / kEventKindCount) % kSlotCount. Operands follow;
