@@ -1,6 +1,6 @@
 #include "tests/lv2/vst_reference.h"
 
-#include "engine/parameter_mapping.h"
+#include "engine/parameter_table.h"
 #include "host/vst_abi.h"
 #include "tests/scenarios/plugin_library.h"
 
@@ -44,14 +44,6 @@ VstIntPtr referenceCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void
 bool isStep(int parameter)
 {
     return parameter == 3 || parameter == 5 || parameter == 7;
-}
-
-float hostValue(int parameter, std::int32_t quantity)
-{
-    if (isStep(parameter)) {
-        return normalizedFromStep(quantity);
-    }
-    return parameter == 4 ? normalizedFromExponential(quantity) : normalizedFromPercent(quantity);
 }
 
 void apply(ReferenceHost& host, const Position& p)
@@ -123,7 +115,7 @@ Rendered renderVst(const std::string& path, const Session& session)
             const std::int32_t quantity =
                 shownQuantity(p, run.controls[static_cast<std::size_t>(p)]);
             if (quantity != held[static_cast<std::size_t>(p)]) {
-                effect->setParameter(effect, p, hostValue(p, quantity));
+                effect->setParameter(effect, p, hostValueFromQuantity(kParameters[p], quantity));
                 held[static_cast<std::size_t>(p)] = quantity;
             }
         }
