@@ -18,6 +18,8 @@ constexpr float kFloatNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kFloatInf = std::numeric_limits<float>::infinity();
 constexpr double kDoubleNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kDoubleInf = std::numeric_limits<double>::infinity();
+constexpr std::int32_t kIntMost = std::numeric_limits<std::int32_t>::max();
+constexpr std::int32_t kIntLeast = std::numeric_limits<std::int32_t>::min();
 
 constexpr float kFloats[] = {
     0.0f,      1.0f,       0.5f,      0.25f,   0.57f,    0.1499f,     0.15f,   0.3f,
@@ -27,35 +29,8 @@ constexpr float kFloats[] = {
 };
 
 constexpr std::int32_t kInts[] = {
-    0,
-    1,
-    2,
-    3,
-    4,
-    5,
-    6,
-    7,
-    8,
-    9,
-    -1,
-    -2,
-    31,
-    32,
-    63,
-    64,
-    100,
-    127,
-    128,
-    255,
-    256,
-    1024,
-    512,
-    44100,
-    8192,
-    65536,
-    1 << 24,
-    std::numeric_limits<std::int32_t>::max(),
-    std::numeric_limits<std::int32_t>::min(),
+    0,  1,   2,   3,   4,   5,   6,    7,   8,     9,    -1,    -2,      31,       32,        63,
+    64, 100, 127, 128, 255, 256, 1024, 512, 44100, 8192, 65536, 1 << 24, kIntMost, kIntLeast,
 };
 
 constexpr double kTempos[] = {
@@ -70,19 +45,7 @@ constexpr double kSampleRates[] = {
 };
 
 constexpr std::int32_t kNumerators[] = {
-    4,
-    3,
-    1,
-    2,
-    5,
-    7,
-    0,
-    -1,
-    -4,
-    64,
-    1000,
-    std::numeric_limits<std::int32_t>::max(),
-    std::numeric_limits<std::int32_t>::min(),
+    4, 3, 1, 2, 5, 7, 0, -1, -4, 64, 1000, kIntMost, kIntLeast,
 };
 
 constexpr double kNegativePositions[] = {-1.0, -0.5, -1000.0, -44100.5, -1e9, -1e15};
@@ -92,9 +55,8 @@ constexpr double kExtremePositions[] = {
 };
 
 constexpr std::int32_t kFrameCounts[] = {
-    64,   128,  256, 512,  1024, 32,   16,
-    1,    2,    3,   0,    100,  1000, 4096,
-    8192, 8191, 333, 2048, 997,  -1,   std::numeric_limits<std::int32_t>::min(),
+    64,  128,  256,  512,  1024, 32,  16,   1,   2,  3,         0,
+    100, 1000, 4096, 8192, 8191, 333, 2048, 997, -1, kIntLeast,
 };
 
 constexpr const char* kVendors[] = {
@@ -108,7 +70,6 @@ constexpr std::size_t kTextCheckBytes = 32;
 constexpr Signal kSignals[] = {Signal::silence, Signal::ramp,   Signal::constant, Signal::noise,
                                Signal::raw,     Signal::square, Signal::huge,     Signal::oneBad};
 
-// What the host knows about one live effect.
 // What the host knows about one live effect: its own test host answers it.
 struct EffectSlot {
     AEffect* effect = nullptr;
