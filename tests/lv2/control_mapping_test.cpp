@@ -1,6 +1,5 @@
 // Control port values, which automation curves may leave between the allowed ones, become the
-// quantity the effect would display (the parameter table's rule for a musician's value), and
-// reach it as a host value that reads back as that quantity.
+// quantity the effect would display: the parameter table's rule for a musician's value.
 #include "engine/parameter_table.h"
 #include "tests/lv2/vst_reference.h"
 
@@ -39,21 +38,19 @@ TEST(Lv2Controls, InBetweenValuesShowTheTruncatedOrLowerStepClampedToTheRange)
     }
 }
 
-// The table agrees with the reference host's own reading of the same values, and the host value
-// it gives reads back, through the effect's forward mapping, as that quantity.
-TEST(Lv2Controls, RandomValuesMapAsTheReferenceReadsThemAndReadBack)
+// The table agrees with the reference host's own reading of the same values. (That the host
+// value of each quantity reads back as it is tests/parameters_test.cpp's.)
+TEST(Lv2Controls, RandomValuesMapAsTheReferenceReadsThem)
 {
     std::mt19937 random(11);
     std::uniform_real_distribution<float> values(-20.0f, 12000.0f);
     for (int i = 0; i < 20000; ++i) {
         const std::int32_t parameter = i % kParameterCount;
-        const ParameterSpec& spec = kParameters[parameter];
         const float value =
             i % 3 == 0 ? std::floor(values(random) / 100.0f)
                        : values(random) / 100.0f * (parameter == kEnvelope ? 100.0f : 1.0f);
-        const std::int32_t quantity = quantityFromDisplayValue(spec, value);
-        ASSERT_EQ(quantity, shownQuantity(parameter, value)) << parameter << " " << value;
-        ASSERT_EQ(quantityFromHostValue(spec, hostValueFromQuantity(spec, quantity)), quantity)
+        ASSERT_EQ(quantityFromDisplayValue(kParameters[parameter], value),
+                  shownQuantity(parameter, value))
             << parameter << " " << value;
     }
 }
