@@ -8,6 +8,7 @@
 // same order, on one thread, wherever digests are to be compared.
 #pragma once
 
+#include "engine/parameter_table.h"
 #include "host/vst_abi.h"
 #include "tests/scenarios/plugin_library.h"
 #include "tests/support/test_host.h"
@@ -17,18 +18,6 @@
 #include <vector>
 
 namespace vorblexter::scenarios {
-
-// Parameter indices, in the plug-in's order.
-enum Parameter : VstInt32 {
-    kReverse = 0,
-    kVorblex,
-    kRepetition,
-    kCutsPerBar,
-    kEnvelope,
-    kVariation,
-    kSilence,
-    kLoopLength,
-};
 
 struct HostSetup {
     std::string vendor = "Steinberg";

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "host/slicer_effect.h"
+#include "tests/support/engine_access.h"
 #include "tests/support/test_host.h"
 
 #include <string>
@@ -58,6 +59,8 @@ public:
     // The objects behind the record, for checks no host can make.
     SlicerEffect& object() { return *static_cast<SlicerEffect*>(effect->object); }
     SliceEngine& engine() { return object().engine(); }
+    EngineState& state() { return EngineAccess::state(engine()); }
+    ParameterQuantities& quantities() { return EngineAccess::quantities(engine()); }
 
     TestHost& host;
     AEffect* effect = nullptr;

@@ -1,29 +1,36 @@
 #include "tests/support/test_host.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
-#include <utility>
+#include <stdexcept>
 
 namespace vorblexter::testing {
 
 namespace {
 
-// Written only while hosts and effects come and go, never while a callback runs.
-std::vector<std::pair<const AEffect*, TestHost*>> effectHosts;
-std::vector<TestHost*> liveHosts;
+// Fixed tables, so that the host itself never allocates (tests count the heap). Written only
+// while hosts and effects come and go, never while a callback runs.
+struct EffectHost {
+    const AEffect* effect = nullptr;
+    TestHost* host = nullptr;
+};
+std::array<EffectHost, 64> effectHosts;
+std::array<TestHost*, 16> liveHosts; // in order of construction
+std::size_t liveHostCount = 0;
 thread_local TestHost* hostCallingMain = nullptr;
 
 TestHost* hostOf(const AEffect* effect)
 {
-    for (const auto& [record, host] : effectHosts) {
-        if (record == effect && effect != nullptr) {
-            return host;
+    for (const EffectHost& entry : effectHosts) {
+        if (entry.effect == effect && effect != nullptr) {
+            return entry.host;
         }
     }
     if (hostCallingMain != nullptr) {
         return hostCallingMain;
     }
-    return liveHosts.empty() ? nullptr : liveHosts.back();
+    return liveHostCount > 0 ? liveHosts[liveHostCount - 1] : nullptr;
 }
 
 void copyText(char* destination, std::string_view text)
@@ -36,14 +43,23 @@ void copyText(char* destination, std::string_view text)
 
 TestHost::TestHost()
 {
-    liveHosts.push_back(this);
+    if (liveHostCount == liveHosts.size()) {
+        throw std::length_error("too many TestHosts alive");
+    }
+    liveHosts[liveHostCount++] = this;
     setTransport(120.0, 44100.0);
 }
 
 TestHost::~TestHost()
 {
-    std::erase(liveHosts, this);
-    std::erase_if(effectHosts, [this](const auto& entry) { return entry.second == this; });
+    const auto end = liveHosts.begin() + static_cast<std::ptrdiff_t>(liveHostCount);
+    liveHostCount =
+        static_cast<std::size_t>(std::remove(liveHosts.begin(), end, this) - liveHosts.begin());
+    for (EffectHost& entry : effectHosts) {
+        if (entry.host == this) {
+            entry = EffectHost{};
+        }
+    }
 }
 
 VstIntPtr TestHost::callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
@@ -87,14 +103,24 @@ AEffect* TestHost::createEffect(PluginEntry entry)
     hostCallingMain = outer;
     if (effect != nullptr) {
         forget(effect);
-        effectHosts.emplace_back(effect, this);
+        const auto free =
+            std::find_if(effectHosts.begin(), effectHosts.end(),
+                         [](const EffectHost& entry) { return entry.host == nullptr; });
+        if (free == effectHosts.end()) {
+            throw std::length_error("too many effects made by TestHosts");
+        }
+        *free = EffectHost{effect, this};
     }
     return effect;
 }
 
 void TestHost::forget(AEffect* effect)
 {
-    std::erase_if(effectHosts, [effect](const auto& entry) { return entry.first == effect; });
+    for (EffectHost& entry : effectHosts) {
+        if (entry.effect == effect) {
+            entry = EffectHost{};
+        }
+    }
 }
 
 void TestHost::setTransport(double tempo, double sampleRate, VstInt32 numerator,

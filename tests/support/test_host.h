@@ -9,7 +9,8 @@
 // no context argument: an effect made by createEffect is found by its record's address; calls
 // made while `main` runs go to the host calling it; any other call (a record made without
 // createEffect) goes to the host constructed last that is still alive. Create, close and destroy
-// on one thread; the callback itself may then be called from any thread (it takes no lock).
+// on one thread; the callback itself may then be called from any thread (it takes no lock). Up to
+// 16 hosts and 64 effects at a time; the host allocates nothing unless it records calls.
 #pragma once
 
 #include "host/plugin_entry.h"
