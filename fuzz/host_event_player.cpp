@@ -119,50 +119,17 @@ public:
 private:
     void fail(const std::string& what) { outcome.fail("event", outcome.events, what); }
 
+    // Every event reads all its operands, live effect or not, so that the meaning of the bytes
+    // after it never depends on which slots are live.
     void playEvent(EventKind kind, EffectSlot& slot)
     {
-        // Every event reads all its operands, live effect or not, so that the meaning of the
-        // bytes after it never depends on which slots are live.
-        switch (kind) {
-        case EventKind::create:
-            create(slot);
-            break;
-        case EventKind::close:
-            close(slot);
-            break;
-        case EventKind::setParameter:
-            setParameter(slot);
-            break;
-        case EventKind::getParameter:
-            getParameter(slot);
-            break;
-        case EventKind::dispatch:
-            dispatch(slot);
-            break;
-        case EventKind::mainsChanged:
-            mainsChanged(slot, (reader.byte() & 1) != 0);
-            break;
-        case EventKind::hostSettings:
-            hostSettings(slot);
-            break;
-        case EventKind::process:
-            process(slot);
-            break;
-        case EventKind::transport:
-            transport(slot);
-            break;
-        case EventKind::vendor:
-            vendor(slot);
-            break;
-        case EventKind::timeInfo:
-            slot.host->giveTimeInfo = (reader.byte() & 1) == 0;
-            break;
-        case EventKind::programName:
-            programName(slot);
-            break;
-        default:
-            break;
-        }
+        using Event = void (Player::*)(EffectSlot&);
+        static constexpr Event kEvents[] = {
+            &Player::create,    &Player::close,        &Player::setParameter, &Player::getParameter,
+            &Player::dispatch,  &Player::mainsChanged, &Player::hostSettings, &Player::process,
+            &Player::transport, &Player::vendor,       &Player::timeInfo,     &Player::programName};
+        static_assert(std::size(kEvents) == kEventKindCount);
+        (this->*kEvents[static_cast<int>(kind)])(slot);
     }
 
     void create(EffectSlot& slot)
@@ -250,8 +217,9 @@ private:
         }
     }
 
-    void mainsChanged(EffectSlot& slot, bool on)
+    void mainsChanged(EffectSlot& slot)
     {
+        const bool on = (reader.byte() & 1) != 0;
         if (slot.effect == nullptr) {
             return;
         }
@@ -345,6 +313,8 @@ private:
         slot.host->timeInfo.sampleRate = rate;
         slot.host->timeInfo.timeSigNumerator = numerator;
     }
+
+    void timeInfo(EffectSlot& slot) { slot.host->giveTimeInfo = (reader.byte() & 1) == 0; }
 
     void vendor(EffectSlot& slot)
     {

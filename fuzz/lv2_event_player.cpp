@@ -293,28 +293,12 @@ private:
     // after it never depends on which slots are live.
     void play(Lv2CallKind kind, InstanceSlot& slot)
     {
-        switch (kind) {
-        case Lv2CallKind::instantiate:
-            instantiate(slot);
-            break;
-        case Lv2CallKind::cleanup:
-            cleanup(slot);
-            break;
-        case Lv2CallKind::activation:
-            activation(slot, (reader.byte() & 1) == 0);
-            break;
-        case Lv2CallKind::connect:
-            connect(slot);
-            break;
-        case Lv2CallKind::control:
-            control(slot);
-            break;
-        case Lv2CallKind::run:
-            run(slot);
-            break;
-        default:
-            break;
-        }
+        using Call = void (Player::*)(InstanceSlot&);
+        static constexpr Call kCalls[] = {&Player::instantiate, &Player::cleanup,
+                                          &Player::activation,  &Player::connect,
+                                          &Player::control,     &Player::run};
+        static_assert(std::size(kCalls) == kLv2CallKindCount);
+        (this->*kCalls[static_cast<int>(kind)])(slot);
     }
 
     void instantiate(InstanceSlot& slot)
@@ -392,8 +376,9 @@ private:
         slot.active = false;
     }
 
-    void activation(InstanceSlot& slot, bool activate)
+    void activation(InstanceSlot& slot)
     {
+        const bool activate = (reader.byte() & 1) == 0;
         if (slot.handle == nullptr || slot.active == activate) {
             return;
         }
