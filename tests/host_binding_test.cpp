@@ -403,8 +403,14 @@ const HostQuery kHostQueries[] = {
 };
 #undef QUERY
 
-TEST(HostQueries, SendOneCallWithTheRecordAndNamedArguments)
+// Each query sends the host one call with the record and its arguments, answers what the host
+// replies, and without a host answers its default and touches no argument.
+TEST(HostQueries, SendOneCallAndAnswerTheReplyOrTheDefaultWithoutAHost)
 {
+    std::array<char, sizeof argumentA> pattern;
+    pattern.fill('\x5a');
+    ProbeEffect replied(&replyingHost);
+    ProbeEffect alone(nullptr);
     for (const HostQuery& q : kHostQueries) {
         SCOPED_TRACE(q.call);
         TestHost host;
@@ -413,31 +419,15 @@ TEST(HostQueries, SendOneCallWithTheRecordAndNamedArguments)
         q.ask(probe);
         ASSERT_EQ(host.calls.size(), 1u);
         expectCall(host.calls[0], probe.getAeffect(), q.opcode, q.index, q.value, q.ptr, q.opt);
-    }
-}
 
-TEST(HostQueries, AnswersFollowTheReply)
-{
-    ProbeEffect probe(&replyingHost);
-    for (const HostQuery& q : kHostQueries) {
-        SCOPED_TRACE(q.call);
         hostReply = 0;
-        EXPECT_EQ(q.ask(probe), q.answerToReply0);
+        EXPECT_EQ(q.ask(replied), q.answerToReply0);
         hostReply = 7;
-        EXPECT_EQ(q.ask(probe), q.answerToReply7);
-    }
-}
+        EXPECT_EQ(q.ask(replied), q.answerToReply7);
 
-TEST(HostQueries, WithoutCallbackAnswerDefaultsAndTouchNothing)
-{
-    std::array<char, sizeof argumentA> pattern;
-    pattern.fill('\x5a');
-    ProbeEffect probe(nullptr);
-    for (const HostQuery& q : kHostQueries) {
-        SCOPED_TRACE(q.call);
         std::memcpy(argumentA, pattern.data(), pattern.size());
         std::memcpy(argumentB, pattern.data(), pattern.size());
-        EXPECT_EQ(q.ask(probe), q.answerWithoutHost);
+        EXPECT_EQ(q.ask(alone), q.answerWithoutHost);
         EXPECT_EQ(std::memcmp(argumentA, pattern.data(), pattern.size()), 0);
         EXPECT_EQ(std::memcmp(argumentB, pattern.data(), pattern.size()), 0);
     }
