@@ -144,7 +144,7 @@ fi
 
 echo "--- the render (${render_frames} frames, Reverse 50, Vorblex 100, Envelope $envelope)"
 status=0
-python3 "$tests/check_render.py" "$render" $bpm $beats_per_bar $loop_beats $cuts $envelope \
+python3 "$root/tests/render/check_render.py" "$render" $bpm $beats_per_bar $loop_beats $cuts $envelope \
     $repetition || status=1
 echo "--- the controls while playing in real time"
 python3 "$tests/check_controls.py" "$work/watch.log" $rate $bpm $beats_per_bar $loop_beats \

@@ -6,10 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 namespace vorblexter::fuzzing {
@@ -26,69 +23,37 @@ PlayOutcome play(const std::vector<std::uint8_t>& bytes)
     return playHostEvents(bytes.data(), bytes.size());
 }
 
-struct ReplayTotals {
-    std::size_t entries = 0;
+TEST(FuzzReplay, EveryCorpusEntryAndRegressionPlaysAlikeWithoutABrokenCheck)
+{
     std::size_t blocks = 0;
     std::int64_t framesChanged = 0;
-};
-
-ReplayTotals replayAll(const fs::path& directory)
-{
-    ReplayTotals totals;
-    for (const fs::path& path : testing::fuzzInputsIn(directory)) {
-        SCOPED_TRACE(path.string());
-        const PlayOutcome outcome = play(readBytes(path));
-        EXPECT_TRUE(outcome.ok) << outcome.violation;
-        ++totals.entries;
-        totals.blocks += outcome.blocks;
-        totals.framesChanged += outcome.framesChanged;
+    const auto corpus = testing::replayEach(kFuzzDirectory / "corpus", play);
+    for (const PlayOutcome& outcome : corpus) {
+        blocks += outcome.blocks;
+        framesChanged += outcome.framesChanged;
     }
-    return totals;
-}
-
-TEST(FuzzReplay, EveryCorpusEntryPlaysWithoutABrokenCheck)
-{
-    const ReplayTotals totals = replayAll(kFuzzDirectory / "corpus");
-    ASSERT_GE(totals.entries, 10u) << "the seed corpus is missing";
+    ASSERT_GE(corpus.size(), 10u) << "the seed corpus is missing";
     // The corpus is only worth replaying if it gets past pass-through into played loops.
-    EXPECT_GT(totals.blocks, 500u);
-    EXPECT_GT(totals.framesChanged, 100000);
-}
-
-TEST(FuzzReplay, EveryRecordedRegressionPlaysWithoutABrokenCheck)
-{
-    replayAll(kFuzzDirectory / "regressions");
+    EXPECT_GT(blocks, 500u);
+    EXPECT_GT(framesChanged, 100000);
+    testing::replayEach(kFuzzDirectory / "regressions", play);
 }
 
 // The byte format is what gives the committed files their meaning: these pin it down.
-TEST(HostEventPlayer, WriterSequencesDecodeToTheEventsWritten)
-{
-    HostEventWriter writer;
-    writer.create(0).transport(0, 240.0, 1000.0, 4).create(1, 0);
-    for (int i = 0; i < 5; ++i) {
-        writer.process(0, 256);
-    }
-    writer.process(1, 256); // no effect in slot 1: the host version was 0
-    const PlayOutcome outcome = play(writer.bytes());
-
-    EXPECT_TRUE(outcome.ok) << outcome.violation;
-    EXPECT_EQ(outcome.events, 9u);
-    EXPECT_EQ(outcome.effectsCreated, 1);
-    EXPECT_EQ(outcome.blocks, 5u);
-}
-
-TEST(HostEventPlayer, EventsOnAnEmptySlotStillConsumeTheirOperands)
+TEST(HostEventPlayer, WrittenEventsDecodeAsWrittenAndEmptySlotsStillConsumeTheirOperands)
 {
     HostEventWriter writer;
     writer.close(2).setParameter(2, 7, 0.5f).processNoise(2, 512, 9).programName(2, "abc");
-    writer.create(2).transport(2, 240.0, 1000.0, 4);
+    writer.create(2).transport(2, 240.0, 1000.0, 4).create(1, 0); // version 0: slot 1 stays empty
     for (int i = 0; i < 12; ++i) {
         writer.process(2, 256);
     }
+    writer.process(1, 256);
     const PlayOutcome outcome = play(writer.bytes());
 
     EXPECT_TRUE(outcome.ok) << outcome.violation;
-    EXPECT_EQ(outcome.events, 18u);
+    EXPECT_EQ(outcome.events, 20u);
+    EXPECT_EQ(outcome.effectsCreated, 1);
     EXPECT_EQ(outcome.blocks, 12u);
     EXPECT_GT(outcome.framesChanged, 0) << "the loop should have been captured and played";
 }
@@ -149,34 +114,11 @@ TEST(HostEventPlayer, LongBeatsAreFoldedAndRefusedOnesPlayedAsGiven)
     EXPECT_GT(framesChanged(1.0, 4.0, true), 0);
 }
 
-TEST(HostEventPlayer, PlaysOfTheSameBytesAreIdentical)
-{
-    const std::vector<fs::path> entries = testing::fuzzInputsIn(kFuzzDirectory / "corpus");
-    ASSERT_FALSE(entries.empty());
-    for (const fs::path& path : entries) {
-        SCOPED_TRACE(path.string());
-        const std::vector<std::uint8_t> bytes = readBytes(path);
-        const PlayOutcome first = play(bytes);
-        const PlayOutcome second = play(bytes);
-        EXPECT_EQ(first.blocks, second.blocks);
-        EXPECT_EQ(first.framesChanged, second.framesChanged);
-    }
-}
-
 TEST(HostEventPlayer, AnySequenceOfBytesIsPlayable)
 {
-    // Truncations and plain byte patterns: the player itself must never stumble over an input.
-    std::vector<std::uint8_t> bytes =
-        readBytes(testing::fuzzInputsIn(kFuzzDirectory / "corpus").front());
-    for (std::size_t length = 0; length <= bytes.size(); length += 7) {
-        const std::vector<std::uint8_t> prefix(bytes.begin(),
-                                               bytes.begin() + static_cast<std::ptrdiff_t>(length));
-        EXPECT_TRUE(play(prefix).ok) << "prefix of " << length << " bytes";
-    }
-    for (const std::uint8_t fill : {0x00, 0x07, 0x55, 0xFF}) {
-        const std::vector<std::uint8_t> uniform(300, fill);
-        EXPECT_TRUE(play(uniform).ok) << "300 bytes of " << int{fill};
-    }
+    testing::expectEveryInputPlayable(
+        readBytes(testing::fuzzInputsIn(kFuzzDirectory / "corpus").front()), 7,
+        {0x00, 0x07, 0x55, 0xFF}, play);
 }
 
 } // namespace

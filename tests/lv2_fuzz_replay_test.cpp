@@ -4,19 +4,14 @@
 #include "fuzz/lv2_event_player.h"
 #include "lv2/plugin_descriptor.h"
 
-#include <lv2/atom/atom.h>
 #include <lv2/urid/urid.h>
 
 #include "tests/support/fuzz_inputs.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <vector>
 
@@ -35,35 +30,27 @@ Lv2PlayOutcome play(const std::vector<std::uint8_t>& bytes,
     return playLv2Events(descriptor, bytes.data(), bytes.size());
 }
 
-TEST(Lv2FuzzReplay, EveryCorpusEntryAndRegressionPlaysWithoutABrokenCheck)
+TEST(Lv2FuzzReplay, EveryCorpusEntryAndRegressionPlaysAlikeWithoutABrokenCheck)
 {
-    std::size_t entries = 0;
     std::size_t runs = 0;
     std::size_t events = 0;
     std::int64_t framesChanged = 0;
     bool sawPlaying = false;
-    for (const fs::path& path : testing::fuzzInputsIn(kFuzzDirectory / "lv2_corpus")) {
-        SCOPED_TRACE(path.string());
-        const Lv2PlayOutcome outcome = play(readBytes(path));
-        EXPECT_TRUE(outcome.ok) << outcome.violation;
-        ++entries;
+    const auto play = [](const std::vector<std::uint8_t>& bytes) { return fuzzing::play(bytes); };
+    const auto corpus = testing::replayEach(kFuzzDirectory / "lv2_corpus", play);
+    for (const Lv2PlayOutcome& outcome : corpus) {
         runs += outcome.runs;
         events += outcome.atomEvents;
         framesChanged += outcome.framesChanged;
         sawPlaying = sawPlaying || outcome.sawPlaying;
     }
-    ASSERT_GE(entries, 10u) << "the seed corpus is missing";
+    ASSERT_GE(corpus.size(), 10u) << "the seed corpus is missing";
     // Only worth replaying if it gets past pass-through into played loops.
     EXPECT_GT(runs, 200u);
     EXPECT_GT(events, 30u);
     EXPECT_GT(framesChanged, 100000);
     EXPECT_TRUE(sawPlaying);
-
-    for (const fs::path& path : testing::fuzzInputsIn(kFuzzDirectory / "lv2_regressions")) {
-        SCOPED_TRACE(path.string());
-        const Lv2PlayOutcome outcome = play(readBytes(path));
-        EXPECT_TRUE(outcome.ok) << outcome.violation;
-    }
+    testing::replayEach(kFuzzDirectory / "lv2_regressions", play);
 }
 
 // The plug-in's descriptor with one fault put in, to show that the player notices it.
@@ -192,17 +179,10 @@ TEST(Lv2EventPlayer, WrittenSessionsDecodeToTheirCallsAndReplayIdentically)
 
 TEST(Lv2EventPlayer, AnySequenceOfBytesIsPlayable)
 {
-    // Truncations and plain byte patterns: the player itself must never stumble over an input.
-    const std::vector<std::uint8_t> bytes =
-        readBytes(testing::fuzzInputsIn(kFuzzDirectory / "lv2_corpus").front());
-    for (std::size_t length = 0; length <= bytes.size(); length += 5) {
-        const std::vector<std::uint8_t> prefix(bytes.begin(),
-                                               bytes.begin() + static_cast<std::ptrdiff_t>(length));
-        EXPECT_TRUE(play(prefix).ok) << "prefix of " << length << " bytes";
-    }
-    for (const std::uint8_t fill : {0x00, 0x05, 0x55, 0xFF}) {
-        EXPECT_TRUE(play(std::vector<std::uint8_t>(300, fill)).ok) << "300 bytes of " << int{fill};
-    }
+    testing::expectEveryInputPlayable(
+        readBytes(testing::fuzzInputsIn(kFuzzDirectory / "lv2_corpus").front()), 5,
+        {0x00, 0x05, 0x55, 0xFF},
+        [](const std::vector<std::uint8_t>& bytes) { return play(bytes); });
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -56,76 +57,29 @@ std::string longText(VstInt32 value)
     return buffer.text();
 }
 
-TEST(FloatText, FillsEightCharactersWithPointAndFraction)
+TEST(FloatText, FillsEightCharactersTruncatingAndShowsFixedTextsBeyondThem)
 {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    // In order: point and fraction fill the width; the fraction is cut, not rounded (each float
+    // lies just below the decimal written); an integer part that fills the width ends with the
+    // point, and one that overflows it drops the point rather than a leading digit (99999992 is
+    // the largest float not above the limit); beyond the limits, infinities and NaN.
     const FloatCase cases[] = {
-        {0.0f, "0.000000"},     {1.5f, "1.500000"},  {123.456f, "123.4560"},
-        {44100.0f, "44100.00"}, {-1.5f, "-1.50000"}, {-0.25f, "-0.25000"},
-        {-0.0f, "0.000000"},    {9.75f, "9.750000"}, {1000.0f, "1000.000"},
-    };
+        {0.0f, "0.000000"},        {1.5f, "1.500000"},         {123.456f, "123.4560"},
+        {44100.0f, "44100.00"},    {-1.5f, "-1.50000"},        {-0.25f, "-0.25000"},
+        {-0.0f, "0.000000"},       {9.75f, "9.750000"},        {1000.0f, "1000.000"},
+        {0.7f, "0.699999"},        {-0.7f, "-0.69999"},        {2.3f, "2.299999"},
+        {1234567.0f, "1234567."},  {9999999.0f, "9999999."},   {-999999.0f, "-999999."},
+        {-123456.75f, "-123456."}, {10000000.0f, "10000000"},  {12345678.0f, "12345678"},
+        {99999992.0f, "99999992"}, {-1000000.0f, "-1000000"},  {-1234567.5f, "-1234567"},
+        {-9999999.0f, "-9999999"}, {100000000.0f, " Huge!  "}, {-10000000.0f, " Huge!  "},
+        {3.0e38f, " Huge!  "},     {-3.0e38f, " Huge!  "},     {inf, " Huge!  "},
+        {-inf, " Huge!  "},        {nan, "  NaN   "},          {-nan, "  NaN   "}};
     for (const FloatCase& c : cases) {
         EXPECT_EQ(floatText(c.value), c.expected) << "value " << c.value;
+        formatFloat8(c.value, nullptr); // ignored: a write through it would crash the program
     }
-}
-
-TEST(FloatText, TruncatesFractionInsteadOfRounding)
-{
-    // Each float lies just below the decimal written in the source.
-    const FloatCase cases[] = {
-        {0.7f, "0.699999"},
-        {-0.7f, "-0.69999"},
-        {2.3f, "2.299999"},
-    };
-    for (const FloatCase& c : cases) {
-        EXPECT_EQ(floatText(c.value), c.expected) << "value " << c.value;
-    }
-}
-
-TEST(FloatText, EndsWithPointWhenIntegerPartFillsWidth)
-{
-    const FloatCase cases[] = {
-        {1234567.0f, "1234567."},
-        {9999999.0f, "9999999."},
-        {-999999.0f, "-999999."},
-        {-123456.75f, "-123456."},
-    };
-    for (const FloatCase& c : cases) {
-        EXPECT_EQ(floatText(c.value), c.expected) << "value " << c.value;
-    }
-}
-
-TEST(FloatText, DropsPointRatherThanLeadingDigitWhenIntegerPartOverflows)
-{
-    const FloatCase cases[] = {
-        {10000000.0f, "10000000"}, {12345678.0f, "12345678"},
-        {99999992.0f, "99999992"}, // largest float not above the limit
-        {-1000000.0f, "-1000000"}, {-1234567.5f, "-1234567"},
-        {-9999999.0f, "-9999999"},
-    };
-    for (const FloatCase& c : cases) {
-        EXPECT_EQ(floatText(c.value), c.expected) << "value " << c.value;
-    }
-}
-
-TEST(FloatText, ShowsHugeBeyondLimitsAndForInfinities)
-{
-    const float cases[] = {
-        100000000.0f,
-        -10000000.0f,
-        3.0e38f,
-        -3.0e38f,
-        std::numeric_limits<float>::infinity(),
-        -std::numeric_limits<float>::infinity(),
-    };
-    for (float value : cases) {
-        EXPECT_EQ(floatText(value), " Huge!  ") << "value " << value;
-    }
-}
-
-TEST(FloatText, ShowsFixedTextForNotANumber)
-{
-    EXPECT_EQ(floatText(std::numeric_limits<float>::quiet_NaN()), "  NaN   ");
-    EXPECT_EQ(floatText(-std::numeric_limits<float>::quiet_NaN()), "  NaN   ");
 }
 
 TEST(FloatText, IsAlwaysExactlyEightCharacters)
@@ -137,41 +91,6 @@ TEST(FloatText, IsAlwaysExactlyEightCharacters)
             EXPECT_EQ(floatText(value).size(), 8u) << "value " << value;
         }
     }
-}
-
-TEST(LongText, RightAlignsInSevenAndCutsAfterEight)
-{
-    const struct {
-        VstInt32 value;
-        const char* expected;
-    } cases[] = {
-        {0, "      0"},           {42, "     42"},
-        {-42, "    -42"},         {1234567, "1234567"},
-        {99999999, "99999999"},   {-1234567, "-1234567"},
-        {-123456789, "-1234567"}, {std::numeric_limits<VstInt32>::min(), "-2147483"},
-        {100000000, " Huge!  "},  {std::numeric_limits<VstInt32>::max(), " Huge!  "},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(longText(c.value), c.expected) << "value " << c.value;
-    }
-}
-
-TEST(MinusInfinityText, IsTheFixedEightCharacterText)
-{
-    TextBuffer buffer;
-    writeMinusInfinityText(buffer.data());
-    buffer.expectStaysInDisplayWidth();
-    EXPECT_EQ(buffer.text(), "  -oo   ");
-}
-
-TEST(ParameterText, NullBufferIsIgnored)
-{
-    // A write through the null pointer would crash the test program.
-    formatFloat8(1.5f, nullptr);
-    formatFloat8(std::numeric_limits<float>::quiet_NaN(), nullptr);
-    formatLong8(42, nullptr);
-    writeMinusInfinityText(nullptr);
-    SUCCEED();
 }
 
 class TextEffect : public EffectBase {
@@ -199,41 +118,64 @@ std::string callText(void (EffectBase::*helper)(float, char*), EffectBase& effec
     return buffer.text();
 }
 
-TEST(EffectBaseText, DecibelsOfLinearGain)
+TEST(LongText, RightAlignsInSevenAndCutsAfterEightThroughTheObjectToo)
 {
-    TextEffect effect;
-    const FloatCase cases[] = {
-        {1.0f, "0.000000"},  {0.5f, "-6.02059"},
-        {10.0f, "20.00000"}, {0.0f, "  -oo   "},
-        {-1.0f, "  -oo   "}, {std::numeric_limits<float>::quiet_NaN(), "  -oo   "},
+    const struct {
+        VstInt32 value;
+        const char* expected;
+    } cases[] = {
+        {0, "      0"},           {42, "     42"},
+        {-42, "    -42"},         {1234567, "1234567"},
+        {99999999, "99999999"},   {-1234567, "-1234567"},
+        {-123456789, "-1234567"}, {std::numeric_limits<VstInt32>::min(), "-2147483"},
+        {100000000, " Huge!  "},  {std::numeric_limits<VstInt32>::max(), " Huge!  "},
     };
-    for (const FloatCase& c : cases) {
-        EXPECT_EQ(callText(&EffectBase::dB2string, effect, c.value), c.expected)
-            << "gain " << c.value;
+    TextEffect effect;
+    for (const auto& c : cases) {
+        EXPECT_EQ(longText(c.value), c.expected) << "value " << c.value;
+        formatLong8(c.value, nullptr); // ignored
+        TextBuffer buffer;
+        effect.long2string(c.value, buffer.data());
+        buffer.expectStaysInDisplayWidth();
+        EXPECT_EQ(buffer.text(), c.expected) << "long2string " << c.value;
     }
 }
 
-TEST(EffectBaseText, HertzOfPeriodUsesSampleRate)
+TEST(MinusInfinityText, IsTheFixedEightCharacterText)
 {
-    TextEffect effect;
-    effect.setSampleRate(48000.0f);
-    EXPECT_EQ(callText(&EffectBase::Hz2string, effect, 480.0f), "100.0000");
-    effect.setSampleRate(1000.0f);
-    EXPECT_EQ(callText(&EffectBase::Hz2string, effect, 4.0f), "250.0000");
-    for (float rate : {1000.0f, 44100.0f, 0.0f}) {
-        effect.setSampleRate(rate);
-        EXPECT_EQ(callText(&EffectBase::Hz2string, effect, 0.0f), "0.000000") << "rate " << rate;
-    }
+    TextBuffer buffer;
+    writeMinusInfinityText(buffer.data());
+    buffer.expectStaysInDisplayWidth();
+    EXPECT_EQ(buffer.text(), "  -oo   ");
+    writeMinusInfinityText(nullptr); // ignored
 }
 
-TEST(EffectBaseText, MillisecondsOfDurationUsesSampleRate)
+TEST(EffectBaseText, HelpersConvertAtTheSampleRateAndShowTheFloatText)
 {
+    using Helper = void (EffectBase::*)(float, char*);
+    constexpr Helper dB = &EffectBase::dB2string;
+    constexpr Helper hz = &EffectBase::Hz2string;
+    constexpr Helper ms = &EffectBase::ms2string;
+    const struct {
+        Helper helper;
+        float rate;
+        float value;
+        const char* expected;
+    } cases[] = {
+        {dB, 44100.0f, 1.0f, "0.000000"},     {dB, 44100.0f, 0.5f, "-6.02059"},
+        {dB, 44100.0f, 10.0f, "20.00000"},    {dB, 44100.0f, 0.0f, "  -oo   "},
+        {dB, 44100.0f, -1.0f, "  -oo   "},    {dB, 44100.0f, std::nanf(""), "  -oo   "},
+        {hz, 48000.0f, 480.0f, "100.0000"},   {hz, 1000.0f, 4.0f, "250.0000"},
+        {hz, 1000.0f, 0.0f, "0.000000"},      {hz, 44100.0f, 0.0f, "0.000000"},
+        {hz, 0.0f, 0.0f, "0.000000"},         {ms, 1000.0f, 250.0f, "250.0000"},
+        {ms, 44100.0f, 44100.0f, "1000.000"}, {ms, 44100.0f, 22050.0f, "500.0000"},
+    };
     TextEffect effect;
-    effect.setSampleRate(1000.0f);
-    EXPECT_EQ(callText(&EffectBase::ms2string, effect, 250.0f), "250.0000");
-    effect.setSampleRate(44100.0f);
-    EXPECT_EQ(callText(&EffectBase::ms2string, effect, 44100.0f), "1000.000");
-    EXPECT_EQ(callText(&EffectBase::ms2string, effect, 22050.0f), "500.0000");
+    for (const auto& c : cases) {
+        effect.setSampleRate(c.rate);
+        EXPECT_EQ(callText(c.helper, effect, c.value), c.expected)
+            << "value " << c.value << " at " << c.rate;
+    }
 }
 
 TEST(EffectBaseText, HelpersGoThroughOverriddenFloatText)
@@ -254,15 +196,6 @@ TEST(EffectBaseText, HelpersGoThroughOverriddenFloatText)
     effect.lastValue = -1.0f;
     EXPECT_EQ(callText(&EffectBase::dB2string, effect, 0.0f), "  -oo   ");
     EXPECT_FLOAT_EQ(effect.lastValue, -1.0f);
-}
-
-TEST(EffectBaseText, LongTextMatchesFreeFunction)
-{
-    TextEffect effect;
-    TextBuffer buffer;
-    effect.long2string(-123456789, buffer.data());
-    buffer.expectStaysInDisplayWidth();
-    EXPECT_EQ(buffer.text(), "-1234567");
 }
 
 } // namespace

@@ -6,42 +6,25 @@ the two channels as the session's own mono sources and adds one region holding t
 track's playlist, the way a recorded take is stored, with the region fades switched off so that
 Ardour plays the file's samples unchanged.
 
-The signal tells every frame apart: frame f is (f + 1) / 2^21 on the left and its negative on the
-right. Both are exact in float32 for every frame below 2^20, so any output sample that the effect
-passes or plays at unity gain names the input frame it came from.
+The signal is the one every host check plays (tests/render/render_signal.py).
 
 usage: session_input.py SESSION_DIR SESSION_NAME TRACK_NAME FRAMES
 """
 
 import os
-import struct
 import sys
 import xml.etree.ElementTree as ET
 
-SCALE = 2.0**21
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "render"))
+from render_signal import FRAMES, signal, write_float_wav  # noqa: E402
+
 # Ardour's session time unit: ticks per second of its audio clock.
 SUPERCLOCK_RATE = 282240000
 
 
-def signal(frame):
-    """The (left, right) test signal at input frame `frame`."""
-    value = (frame + 1) / SCALE
-    return value, -value
-
-
-def write_float_wav(path, rate, samples):
-    """A mono 32-bit float WAV file."""
-    data = struct.pack("<%df" % len(samples), *samples)
-    fmt = struct.pack("<HHIIHH", 3, 1, rate, rate * 4, 4, 32)
-    with open(path, "wb") as out:
-        out.write(b"RIFF" + struct.pack("<I", 4 + 8 + len(fmt) + 8 + len(data)) + b"WAVE")
-        out.write(b"fmt " + struct.pack("<I", len(fmt)) + fmt)
-        out.write(b"data" + struct.pack("<I", len(data)) + data)
-
-
 def main():
     session_dir, name, track, frames = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])
-    if frames >= 2**20:
+    if frames >= FRAMES:
         sys.exit("the test signal names at most 2^20 frames")
     session_file = os.path.join(session_dir, name + ".ardour")
     tree = ET.parse(session_file)
@@ -68,7 +51,7 @@ def main():
     source_ids = []
     for channel, samples in (("L", left), ("R", right)):
         file_name = "frames%%%s.wav" % channel
-        write_float_wav(os.path.join(audio_dir, file_name), rate, samples)
+        write_float_wav(os.path.join(audio_dir, file_name), rate, [samples])
         source_id = new_id()
         source_ids.append(source_id)
         ET.SubElement(sources, "Source", {

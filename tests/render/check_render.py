@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Checks Ardour's render of the slicer track against the test signal, frame by frame.
+"""Checks a host's render of the slicer track against the test signal, frame by frame.
 
 The effect starts with a standing transport at frame 0, waits for the next bar line, captures one
 loop (passing the input through) and then plays the loop's slices in a drawn order, some of them
@@ -11,7 +11,13 @@ backwards, with a sine fade of Envelope frames at both edges of every slot. So:
   the end of the run in which the capture completed, then play the mirror image);
 - with Repetition 0 no pass over the loop plays a slice twice.
 
-usage: check_render.py RENDER.wav BPM BEATS_PER_BAR LOOP_BEATS CUTS_PER_BAR ENVELOPE REPETITION
+A render recorded live begins before the transport rolls. With --lead-in FADE it may start with
+silence (exact zeros) up to the host's frame 0, which the first run of the signal played unchanged
+locates. The host may fade in its first FADE frames (each one the input times a gain from 0 to 1
+that never falls), which then stand for those frames of bar 1.
+
+usage: check_render.py [--lead-in FADE] RENDER.wav BPM BEATS_PER_BAR LOOP_BEATS CUTS_PER_BAR
+                       ENVELOPE REPETITION
 Prints a report; exits 1 on any mismatch.
 """
 
@@ -21,27 +27,7 @@ import struct
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from session_input import signal  # noqa: E402
-
-
-def read_float_wav(path):
-    """(rate, left, right) of a stereo 32-bit float WAV file."""
-    with open(path, "rb") as f:
-        data = f.read()
-    if data[:4] != b"RIFF" or data[8:12] != b"WAVE":
-        raise SystemExit("%s is no WAV file" % path)
-    pos, fmt, body = 12, None, None
-    while pos + 8 <= len(data):
-        chunk, size = data[pos:pos + 4], struct.unpack("<I", data[pos + 4:pos + 8])[0]
-        if chunk == b"fmt ":
-            fmt = struct.unpack("<HHIIHH", data[pos + 8:pos + 24])
-        elif chunk == b"data":
-            body = data[pos + 8:pos + 8 + size]
-        pos += 8 + size + (size & 1)
-    if fmt is None or body is None or fmt[0] != 3 or fmt[1] != 2 or fmt[5] != 32:
-        raise SystemExit("%s is not stereo 32-bit float" % path)
-    values = struct.unpack("<%df" % (len(body) // 4), body)
-    return fmt[2], values[0::2], values[1::2]
+from render_signal import read_float_wav, signal  # noqa: E402
 
 
 def f32(x):
@@ -60,13 +46,63 @@ def fade_gain(to_end, from_start, envelope):
     return gain
 
 
+# Frames of the signal in a row, unchanged, that mark where it plays at unity gain: a fade's
+# frames could equal a signal frame now and then, but not this many in a row.
+UNCHANGED_RUN = 64
+
+
+def skip_lead_in(left, right, fade):
+    """The render from the host's frame 0 on, and how many frames the host faded in."""
+    frames = len(left)
+
+    def source(t):
+        """The signal frame that render frame t plays unchanged, or None."""
+        f = int(round(left[t] * 2**21)) - 1
+        return f if f >= 0 and (left[t], right[t]) == signal(f) else None
+
+    def unchanged_run(t):
+        f = source(t)
+        return f is not None and f <= t and t + UNCHANGED_RUN <= frames and all(
+            source(t + j) == f + j for j in range(UNCHANGED_RUN))
+
+    first = next((t for t in range(frames) if unchanged_run(t)), None)
+    if first is None:
+        raise SystemExit("FAIL: the render never plays the signal unchanged")
+    zero = first - source(first)
+    if any(left[t] != 0.0 or right[t] != 0.0 for t in range(zero)):
+        raise SystemExit("FAIL: the render is not silent before the host's frame 0 (render "
+                         "frame %d)" % zero)
+    if source(first) > fade:
+        raise SystemExit("FAIL: the first %d frames differ from the input, more than the %d the "
+                         "host may fade in" % (source(first), fade))
+    # Each frame's gain is measured from a rounded product, so it may seem to fall by a rounding.
+    gain = 0.0
+    for f in range(source(first)):
+        in_left = signal(f)[0]
+        now = left[zero + f] / in_left
+        if not gain * (1 - 2**-20) <= now <= 1.0 or right[zero + f] != -left[zero + f]:
+            raise SystemExit("FAIL: frame %d is no step of a fade in: %r for the input %r"
+                             % (f, (left[zero + f], right[zero + f]), signal(f)))
+        gain = now
+    print("lead-in: %d frames of silence before the host's frame 0%s" % (
+        zero, "; the host fades in frames 0..%d" % (source(first) - 1) if source(first) else ""))
+    return left[zero:], right[zero:], source(first)
+
+
 def main():
-    path = sys.argv[1]
-    bpm, beats_per_bar, loop_beats, cuts, envelope = (float(sys.argv[2]), int(sys.argv[3]),
-                                                      int(sys.argv[4]), int(sys.argv[5]),
-                                                      int(sys.argv[6]))
-    repetition = int(sys.argv[7])
+    arguments = sys.argv[1:]
+    fade = None
+    if arguments[:1] == ["--lead-in"]:
+        fade, arguments = int(arguments[1]), arguments[2:]
+    path = arguments[0]
+    bpm, beats_per_bar, loop_beats, cuts, envelope = (float(arguments[1]), int(arguments[2]),
+                                                      int(arguments[3]), int(arguments[4]),
+                                                      int(arguments[5]))
+    repetition = int(arguments[6])
     rate, left, right = read_float_wav(path)
+    faded = 0
+    if fade is not None:
+        left, right, faded = skip_lead_in(left, right, fade)
     frames = len(left)
     failures = []
 
@@ -81,20 +117,23 @@ def main():
     print("render: %d frames at %d Hz; bar %d frames; capture %d..%d; %d slices of %d frames"
           % (frames, rate, bar, capture_start, play_start - 1, slices, slice_length))
 
-    # Pass-through and capture: the input itself.
-    first_difference = next((t for t in range(frames)
+    # Pass-through and capture: the input itself, after what the host faded in.
+    first_difference = next((t for t in range(faded, frames)
                              if (left[t], right[t]) != inputs[t]), None)
     equal = play_start if first_difference is None else min(first_difference, play_start)
-    print("frames 0..%d equal the input (bar 1: 0..%d, capture: %d..%d)"
-          % (equal - 1, bar - 1, capture_start, play_start - 1))
+    print("frames %d..%d equal the input (bar 1: 0..%d, capture: %d..%d)"
+          % (faded, equal - 1, bar - 1, capture_start, play_start - 1))
     if equal < play_start:
         failures.append("frame %d differs from the input before the loop plays: %r, input %r"
                         % (equal, (left[equal], right[equal]), inputs[equal]))
     print("first frame differing from the input: %s" % first_difference)
+    if first_difference is None:
+        # What a host shows when it could not load the plug-in or never rolled its transport.
+        failures.append("the render is the input throughout: nothing was sliced")
 
     # Playback: every slot one slice, forwards, backwards or silent, with the fades. The first
     # slot starts with the rest of the run that completed the capture, which plays straight on
-    # (no fade, reversal or silence); its length is Ardour's to choose, so it is measured.
+    # (no fade, reversal or silence); its length is the host's to choose, so it is measured.
     def straight(index, j):
         return inputs[capture_start + index * slice_length + j]
 
