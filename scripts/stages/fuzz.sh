@@ -35,6 +35,11 @@
 # 250 to 500 executions per second per worker here, so two minutes make 60000 to 120000, and
 # fewer than LV2_FUZZ_MIN_RUNS (20000) fail the stage as a stalled fuzzer. Its scratch corpus and findings
 # are in build-fuzz/run/lv2/.
+#
+# Last the CLAP event fuzzer (fuzz/clap_event_player.h: a hostile host's calls and events against
+# the CLAP binding) from fuzz/clap_corpus and fuzz/clap_regressions, for CLAP_FUZZ_SECONDS (90 s
+# by default), failing below CLAP_FUZZ_MIN_RUNS (10000); about 200 to 260 executions per second
+# per worker here. Its scratch corpus and findings are in build-fuzz/run/clap/.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
@@ -42,6 +47,8 @@ seconds=${FUZZ_SECONDS:-1500}
 min_runs=${FUZZ_MIN_RUNS:-1000000}
 lv2_seconds=${LV2_FUZZ_SECONDS:-120}
 lv2_min_runs=${LV2_FUZZ_MIN_RUNS:-20000}
+clap_seconds=${CLAP_FUZZ_SECONDS:-90}
+clap_min_runs=${CLAP_FUZZ_MIN_RUNS:-10000}
 max_len=512
 workers=$(nproc)
 # Each worker stops after its share of the runs; with no minimum it runs until the time cap.
@@ -54,21 +61,24 @@ CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebIn
     -DVORBLEXTER_WERROR=ON -DVORBLEXTER_BUILD_FUZZERS=ON -DVORBLEXTER_BUILD_TESTS=OFF \
     -DVORBLEXTER_BUILD_TOOLS=OFF -DVORBLEXTER_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build build-fuzz -j "$workers" --target host_event_fuzzer make_seed_corpus \
-    lv2_event_fuzzer make_lv2_seed_corpus
+    lv2_event_fuzzer make_lv2_seed_corpus clap_event_fuzzer make_clap_seed_corpus
 
 run=$root/build-fuzz/run
 rm -rf "$run"
 mkdir -p "$run/corpus" "$run/artifacts" "$run/seeds" "$run/lv2/corpus" "$run/lv2/artifacts" \
-    "$run/lv2/seeds"
+    "$run/lv2/seeds" "$run/clap/corpus" "$run/clap/artifacts" "$run/clap/seeds"
 
 # The committed seeds must be what the generator writes for the current event format (it also
 # refuses seeds that break a check or do not fit the bounds above).
 build-fuzz/fuzz/make_seed_corpus "$run/seeds" >/dev/null
 build-fuzz/fuzz/make_lv2_seed_corpus "$run/lv2/seeds" >/dev/null
-for seed in "$run"/seeds/* "$run"/lv2/seeds/*; do
+build-fuzz/fuzz/make_clap_seed_corpus "$run/clap/seeds" >/dev/null
+for seed in "$run"/seeds/* "$run"/lv2/seeds/* "$run"/clap/seeds/*; do
     committed=fuzz/corpus/$(basename "$seed")
     if [[ $seed == "$run/lv2/"* ]]; then
         committed=fuzz/lv2_corpus/$(basename "$seed")
+    elif [[ $seed == "$run/clap/"* ]]; then
+        committed=fuzz/clap_corpus/$(basename "$seed")
     fi
     if ! cmp -s "$seed" "$committed"; then
         echo "fuzz: $committed differs from what its generator writes" >&2
@@ -110,3 +120,5 @@ fuzz "" host_event_fuzzer fuzz/corpus fuzz/regressions "$run" "$seconds" "$runs_
     "$min_runs" "host event check failed"
 fuzz "LV2: " lv2_event_fuzzer fuzz/lv2_corpus fuzz/lv2_regressions "$run/lv2" "$lv2_seconds" -1 \
     "$lv2_min_runs" "lv2 event check failed"
+fuzz "CLAP: " clap_event_fuzzer fuzz/clap_corpus fuzz/clap_regressions "$run/clap" \
+    "$clap_seconds" -1 "$clap_min_runs" "clap event check failed"
