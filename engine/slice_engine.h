@@ -16,6 +16,7 @@
 
 #include "engine/fade_table.h"
 #include "engine/parameter_table.h"
+#include "engine/retired_buffers.h"
 #include "engine/slice.h"
 #include "engine/slice_random.h"
 #include "engine/transport.h"
@@ -24,6 +25,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 namespace vorblexter {
 
@@ -46,8 +48,9 @@ inline constexpr std::int32_t kMaxBufferSamples = 1000000000;
 struct ParameterQuantities {
     std::array<std::atomic<float>, kParameterCount> parameters{}; // normalized, as last set
     std::atomic<std::int32_t> loopBeats{4};
-    std::atomic<std::int32_t> pendingSliceCount{-1}; // applied at the next set-up or wrap; <= 0 none
-    std::atomic<bool> wasSuspended{true};            // raised by construction and suspend
+    std::atomic<std::int32_t> pendingSliceCount{
+        -1};                              // applied at the next set-up or wrap; <= 0 none
+    std::atomic<bool> wasSuspended{true}; // raised by construction and suspend
     std::atomic<bool> loopLengthChanged{false};
     std::atomic<bool> paramsChanged{false};
     std::atomic<std::int32_t> repetitionPercent{0};
@@ -73,8 +76,10 @@ struct EngineState {
     // below it, whatever `loopLengthSamples` a newer geometry holds.
     std::int32_t bufferLengthSamples = 0;
     // Samples each buffer really has, at least `bufferLengthSamples`: a shorter loop reuses the
-    // pair it fits in, so only a longer one allocates (and releases the old pair).
+    // pair it fits in, so only a longer one allocates (and hands the old pair over for release).
     std::int32_t bufferCapacitySamples = 0;
+    // Raised by a set-up that handed a pair over, cleared by takeReleaseRequest.
+    bool releaseRequested = false;
 
     // The slice table: every entry points at its record in `sliceRecords`. All records are made
     // in one allocation at construction, so building an engine stays cheap and the audio path
@@ -146,12 +151,28 @@ public:
     // Audio thread, between blocks.
     EngineStatus status() const noexcept;
 
+    // --- Memory the loop has outgrown ---
+    // The audio thread never releases memory. A set-up for a loop longer than the pair of
+    // buffers held hands the old pair over (no allocation, lock or system call) and goes on; it
+    // waits until a thread that may take its time calls releaseRetired: the host's own worker or
+    // main thread where the format offers one, else the library's reclaim thread
+    // (engine/reclaim_thread.h). The destructor releases whatever still waits.
+    //
+    // Any thread but the audio thread, also while a block runs, and from several at once:
+    // releases every pair handed over so far and answers how many.
+    std::int32_t releaseRetired() noexcept;
+    // Audio thread, after process: true once after each block (or run of blocks) that handed a
+    // pair over, so that a binding whose host runs work on request knows when to ask for it.
+    bool takeReleaseRequest() noexcept { return std::exchange(releaseRequested, false); }
+
 private:
     friend struct testing::EngineAccess;
 
     // Set-up operations of the audio path; each catches its own failures.
     void getLoopInfo() noexcept;
     void setupBuffers() noexcept;
+    // Passes a pair (either may be null) the engine no longer holds to retiredBuffers.
+    void handOverBuffers(float* left, float* right) noexcept;
     void setupSlices();
     void randomiseSlices();
     void restartCapture() noexcept;
@@ -202,6 +223,8 @@ private:
     std::int32_t readableFrames(std::int32_t frames, std::int32_t step) const noexcept;
     // The gains of the current Envelope value, filled as fades need them.
     FadeTable fadeTable;
+    // Pairs handed over by the audio thread, waiting for releaseRetired or the destructor.
+    RetiredBuffers retiredBuffers;
 };
 
 } // namespace vorblexter
