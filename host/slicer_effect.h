@@ -4,9 +4,11 @@
 // and product texts (with the vendor check) at every geometry computation.
 //
 // Threads: as the engine's. process/processReplacing run on the host's audio thread and reach
-// the host callback from there; everything else may come from any thread.
+// the host callback from there; everything else may come from any thread. The library's reclaim
+// thread releases the buffer pairs the engine outgrows: a VST 2.x host offers no thread for it.
 #pragma once
 
+#include "engine/reclaim_thread.h"
 #include "engine/slice_engine.h"
 #include "host/effect_base_x.h"
 
@@ -61,6 +63,7 @@ private:
     const VstTimeInfo* hostTime = nullptr; // the host's, valid only during the current block
     TransportInfo time;
     SliceEngine core;
+    ReclaimEnrolment reclaim{core}; // leaves before the engine is destroyed
 };
 
 } // namespace vorblexter
