@@ -181,12 +181,12 @@ private:
     // `framesWritten` tells how far they got; whatever is left carries the input.
     // The entry section answers false when the block ends there (a standing transport).
     bool runEntrySection();
-    void repositionAfterSuspend();
+    bool repositionAfterSuspend();
     enum class CaptureOutcome { continueToPlayback, endBlock };
     CaptureOutcome runCaptureSection(float* const* inputs, float* const* outputs,
                                      std::int32_t frames, std::int32_t& framesWritten,
                                      bool& completedHere);
-    void decideCaptureStart(std::int32_t frames);
+    bool decideCaptureStart(std::int32_t frames);
     void captureFrames(float* const* inputs, float* const* outputs, std::int32_t frames,
                        std::int32_t& framesWritten, bool& completedHere);
     void handOver(float* const* inputs, float* const* outputs, std::int32_t firstFrame,
