@@ -348,6 +348,16 @@ AudioCall::~AudioCall()
     audioCounters.majorFaults.fetch_add(now.major - faultsAtEntry.major, kRelaxed);
 }
 
+HostCall::HostCall() noexcept : depth(audioDepth)
+{
+    audioDepth = 0;
+}
+
+HostCall::~HostCall()
+{
+    audioDepth = depth;
+}
+
 void reset() noexcept
 {
     audioCounters.clear();
@@ -575,12 +585,30 @@ void auditedRun(LV2_Handle instance, uint32_t frames)
 }
 #endif
 
+audioMasterCallback hostCallback = nullptr;
+
+VstIntPtr forwardToHost(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
+                        void* ptr, float opt)
+{
+    const HostCall call;
+    return hostCallback(effect, opcode, index, value, ptr, opt);
+}
+
 } // namespace
+
+audioMasterCallback auditedCallback(audioMasterCallback host) noexcept
+{
+    if (host == nullptr) {
+        return nullptr;
+    }
+    hostCallback = host;
+    return forwardToHost;
+}
 
 AEffect* audited(AEffect* effect) noexcept
 {
-    if (effect == nullptr) {
-        return nullptr;
+    if (effect == nullptr || effect->dispatcher == auditedDispatcher) {
+        return effect;
     }
     for (WrappedRecord& record : records) {
         AEffect* expected = nullptr;
@@ -727,7 +755,8 @@ void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcep
     X(munmap)                                                                                      \
     X(madvise)                                                                                     \
     X(mprotect)                                                                                    \
-    X(mremap) X(brk) X(sbrk) X(syscall) X(pthread_mutex_lock) X(pthread_mutex_trylock)             \
+    X(mremap)                                                                                      \
+    X(brk) X(sbrk) X(syscall) X(pthread_mutex_lock) X(pthread_mutex_trylock)                       \
         X(pthread_mutex_unlock) X(pthread_mutex_timedlock) X(pthread_rwlock_rdlock)                \
             X(pthread_rwlock_wrlock) X(pthread_rwlock_tryrdlock) X(pthread_rwlock_trywrlock)       \
                 X(pthread_rwlock_unlock) X(pthread_spin_lock) X(pthread_spin_trylock)              \

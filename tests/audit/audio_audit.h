@@ -77,6 +77,19 @@ public:
     AudioCall& operator=(const AudioCall&) = delete;
 };
 
+// Suspends an AudioCall for its lifetime: the host's own code, called back from the plug-in
+// (a VST host answering its callback), is the host's business, not the plug-in's.
+class HostCall {
+public:
+    HostCall() noexcept;
+    ~HostCall();
+    HostCall(const HostCall&) = delete;
+    HostCall& operator=(const HostCall&) = delete;
+
+private:
+    int depth;
+};
+
 // Zeroes both tallies.
 void reset() noexcept;
 // The calls made inside audio calls, on any thread.
@@ -98,6 +111,9 @@ bool countsLibcCalls() noexcept;
 bool installSystemCallTrap() noexcept;
 bool systemCallTrapInstalled() noexcept;
 
+// The host callback to hand the plug-in's entry point: forwards to `host` inside a HostCall. One
+// host callback at a time.
+audioMasterCallback auditedCallback(audioMasterCallback host) noexcept;
 // The record with its audio entries wrapped in AudioCall; everything else is the plug-in's own.
 // Up to 64 records may live at once.
 AEffect* audited(AEffect* effect) noexcept;

@@ -29,7 +29,8 @@
 extern "C" AEffect* __real_vorblexterPluginMain(audioMasterCallback audioMaster) noexcept;
 extern "C" AEffect* __wrap_vorblexterPluginMain(audioMasterCallback audioMaster) noexcept
 {
-    return vorblexter::audit::audited(__real_vorblexterPluginMain(audioMaster));
+    using namespace vorblexter::audit;
+    return audited(__real_vorblexterPluginMain(auditedCallback(audioMaster)));
 }
 
 namespace vorblexter::audit {
