@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The test suite under sanitizers, built with clang-14: every test with AddressSanitizer and
-# UndefinedBehaviorSanitizer (build-asan/), and the thread stress test with ThreadSanitizer
-# (build-tsan/). Any report fails the stage.
+# UndefinedBehaviorSanitizer (build-asan/), and the thread stress and buffer hand-off tests with
+# ThreadSanitizer (build-tsan/). Any report fails the stage.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 jobs=$(nproc)
@@ -16,7 +16,8 @@ ASAN_OPTIONS=detect_leaks=1:check_initialization_order=1:strict_init_order=1 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
-echo "--- ThreadSanitizer: thread stress"
+echo "--- ThreadSanitizer: thread stress, and the buffer hand-off beside its releasers"
 CXX=clang++-14 cmake -S . -B build-tsan "${configure[@]}" -DVORBLEXTER_SANITIZE=thread >/dev/null
-cmake --build build-tsan -j "$jobs" --target thread_stress_test
+cmake --build build-tsan -j "$jobs" --target thread_stress_test retired_buffers_test
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 build-tsan/tests/thread_stress_test
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 build-tsan/tests/audit/retired_buffers_test

@@ -20,6 +20,15 @@
 #define VORBLEXTER_SANITIZED 1
 #endif
 
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define VORBLEXTER_THREAD_SANITIZED 1
+#endif
+#endif
+#if defined(__SANITIZE_THREAD__)
+#define VORBLEXTER_THREAD_SANITIZED 1
+#endif
+
 #if defined(__GLIBC__) && !defined(VORBLEXTER_SANITIZED)
 #define VORBLEXTER_AUDIT_LIBC 1
 #include <dlfcn.h>
@@ -206,7 +215,7 @@ void rawFree(void* p) noexcept
 }
 #endif
 
-void* newOrNull(std::size_t size, bool buffer) noexcept
+[[maybe_unused]] void* newOrNull(std::size_t size, bool buffer) noexcept
 {
     if (!buffer) {
         note(Call::otherNew);
@@ -219,13 +228,13 @@ void* newOrNull(std::size_t size, bool buffer) noexcept
     return p;
 }
 
-void* newAligned(std::size_t size, std::align_val_t alignment) noexcept
+[[maybe_unused]] void* newAligned(std::size_t size, std::align_val_t alignment) noexcept
 {
     note(Call::otherNew);
     return rawAllocateAligned(static_cast<std::size_t>(alignment), size == 0 ? 1 : size);
 }
 
-void deleteAny(void* p) noexcept
+[[maybe_unused]] void deleteAny(void* p) noexcept
 {
     note(Call::deleteCall);
     rawFree(p);
@@ -377,6 +386,15 @@ void countEverywhere(bool on) noexcept
 Tally everywhereTally() noexcept
 {
     return everywhereCounters.snapshot();
+}
+
+bool countsHeapCalls() noexcept
+{
+#if defined(VORBLEXTER_THREAD_SANITIZED)
+    return false;
+#else
+    return true;
+#endif
 }
 
 bool countsLibcCalls() noexcept
@@ -646,6 +664,9 @@ const LV2_Descriptor* audited(const LV2_Descriptor* descriptor) noexcept
 
 // --- Replaced allocation functions ------------------------------------------------------------
 
+// ThreadSanitizer's runtime brings its own, which may not be replaced.
+#if !defined(VORBLEXTER_THREAD_SANITIZED)
+
 using vorblexter::audit::Call;
 using vorblexter::audit::deleteAny;
 using vorblexter::audit::newAligned;
@@ -745,6 +766,8 @@ void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcep
     deleteAny(p);
 }
 
+#endif
+
 // --- Replaced libc calls ----------------------------------------------------------------------
 
 #if defined(VORBLEXTER_AUDIT_LIBC)
@@ -756,14 +779,15 @@ void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcep
     X(madvise)                                                                                     \
     X(mprotect)                                                                                    \
     X(mremap)                                                                                      \
-    X(brk) X(sbrk) X(syscall) X(pthread_mutex_lock) X(pthread_mutex_trylock)                       \
-        X(pthread_mutex_unlock) X(pthread_mutex_timedlock) X(pthread_rwlock_rdlock)                \
-            X(pthread_rwlock_wrlock) X(pthread_rwlock_tryrdlock) X(pthread_rwlock_trywrlock)       \
-                X(pthread_rwlock_unlock) X(pthread_spin_lock) X(pthread_spin_trylock)              \
-                    X(pthread_spin_unlock) X(sem_wait) X(sem_trywait) X(sem_post) X(sem_timedwait) \
-                        X(pthread_cond_signal) X(pthread_cond_broadcast) X(pthread_cond_wait)      \
-                            X(pthread_cond_timedwait) X(pthread_cond_clockwait) X(pthread_join)    \
-                                X(pthread_create)
+    X(brk)                                                                                         \
+    X(sbrk)                                                                                        \
+    X(syscall) X(pthread_mutex_lock) X(pthread_mutex_trylock) X(pthread_mutex_unlock)              \
+        X(pthread_mutex_timedlock) X(pthread_rwlock_rdlock) X(pthread_rwlock_wrlock)               \
+            X(pthread_rwlock_tryrdlock) X(pthread_rwlock_trywrlock) X(pthread_rwlock_unlock)       \
+                X(pthread_spin_lock) X(pthread_spin_trylock) X(pthread_spin_unlock) X(sem_wait)    \
+                    X(sem_trywait) X(sem_post) X(sem_timedwait) X(pthread_cond_signal)             \
+                        X(pthread_cond_broadcast) X(pthread_cond_wait) X(pthread_cond_timedwait)   \
+                            X(pthread_cond_clockwait) X(pthread_join) X(pthread_create)
 
 namespace {
 

@@ -99,8 +99,11 @@ Tally audioTally() noexcept;
 void countEverywhere(bool on) noexcept;
 Tally everywhereTally() noexcept;
 
+// Whether this build counts operator new and delete (not under ThreadSanitizer, whose runtime
+// keeps its own).
+bool countsHeapCalls() noexcept;
 // Whether this build replaces malloc and the libc calls (glibc without a sanitizer); without,
-// only the operator new and delete forms are counted.
+// at most the operator new and delete forms are counted.
 bool countsLibcCalls() noexcept;
 
 // Installs a filter that traps every system call the calling thread (and every thread it

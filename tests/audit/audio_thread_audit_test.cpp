@@ -40,6 +40,11 @@ namespace fs = std::filesystem;
 
 const fs::path kFuzzDirectory = VORBLEXTER_FUZZ_DIR;
 
+#define SKIP_WITHOUT_HEAP_COUNTS()                                                                 \
+    if (!countsHeapCalls()) {                                                                      \
+        GTEST_SKIP() << "this build cannot count heap calls";                                      \
+    }
+
 // The trap, where the machine allows it, for every test of this program.
 class TrapEnvironment : public ::testing::Environment {
 public:
@@ -65,6 +70,7 @@ void* volatile sink = nullptr;
 // nothing is.
 TEST(AudioAudit, SeesEveryKindInsideAnAudioCallAndNothingOutside)
 {
+    SKIP_WITHOUT_HEAP_COUNTS();
     const auto everything = [] {
         sink = ::operator new(24);
         ::operator delete(sink);
@@ -139,6 +145,7 @@ template <typename Play> Tally auditInputs(const char* corpus, const char* regre
 
 TEST(AudioAudit, EveryVstFuzzInputKeepsTheRules)
 {
+    SKIP_WITHOUT_HEAP_COUNTS();
     const Tally total = auditInputs("corpus", "regressions", [](const std::vector<uint8_t>& bytes) {
         fuzzing::playHostEvents(bytes.data(), bytes.size());
     });
@@ -149,6 +156,7 @@ TEST(AudioAudit, EveryVstFuzzInputKeepsTheRules)
 
 TEST(AudioAudit, EveryLv2FuzzInputKeepsTheRules)
 {
+    SKIP_WITHOUT_HEAP_COUNTS();
     const LV2_Descriptor* descriptor = audited(lv2::pluginDescriptor());
     const Tally total =
         auditInputs("lv2_corpus", "lv2_regressions", [&](const std::vector<uint8_t>& bytes) {
@@ -176,6 +184,7 @@ class GrowthSessions : public ::testing::TestWithParam<GrowthCase> {};
 // audio call and hands the old one over, which the worker or the reclaim thread releases.
 TEST_P(GrowthSessions, KeepTheRules)
 {
+    SKIP_WITHOUT_HEAP_COUNTS();
     const GrowthCase& c = GetParam();
     const std::string binding = c.binding;
     std::unique_ptr<SessionHost> host =

@@ -73,8 +73,14 @@ template <typename Work> std::int64_t deletesDuring(Work&& work)
     return audit::everywhereTally().of(Call::deleteCall);
 }
 
+#define SKIP_WITHOUT_HEAP_COUNTS()                                                                 \
+    if (!audit::countsHeapCalls()) {                                                               \
+        GTEST_SKIP() << "this build cannot count heap calls";                                      \
+    }
+
 TEST(RetiredBuffers, OutgrownPairsWaitForARelease)
 {
+    SKIP_WITHOUT_HEAP_COUNTS();
     Session session;
     audit::reset();
     session.block(); // the first set-up: 4 beats
@@ -107,6 +113,7 @@ TEST(RetiredBuffers, OutgrownPairsWaitForARelease)
 // its construction on has its delete once it is gone.
 TEST(RetiredBuffers, TheCloseReleasesWhatWaitsAndWhatIsHeld)
 {
+    SKIP_WITHOUT_HEAP_COUNTS();
     for (const bool releaseFirst : {false, true}) {
         SCOPED_TRACE(releaseFirst);
         audit::reset();
@@ -131,6 +138,7 @@ TEST(RetiredBuffers, TheCloseReleasesWhatWaitsAndWhatIsHeld)
 // A set-up that gets its left buffer but not its right one hands the left one over too.
 TEST(RetiredBuffers, AHalfMadePairIsHandedOverToo)
 {
+    SKIP_WITHOUT_HEAP_COUNTS();
     Session session;
     session.block();
     injectAllocationFailures(AllocationSite::captureBuffer, 1, 1);
@@ -148,7 +156,8 @@ TEST(RetiredBuffers, AHalfMadePairIsHandedOverToo)
 }
 
 // The library's reclaim thread releases a handed-over pair while the host goes on; the close
-// of its last engine stops it.
+// of its last engine stops it. Without heap counts (under ThreadSanitizer) the blocks and the
+// thread run side by side for a while, for the sanitizer to watch.
 TEST(RetiredBuffers, TheReclaimThreadReleasesWhileTheHostRuns)
 {
     Session session;
@@ -158,17 +167,21 @@ TEST(RetiredBuffers, TheReclaimThreadReleasesWhileTheHostRuns)
     audit::reset();
     audit::countEverywhere(true);
     session.growTo(8);
+    const bool counting = audit::countsHeapCalls();
     // Generous: the thread looks every kReclaimPeriod; a loaded machine may be slow to run it.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (audit::everywhereTally().of(Call::deleteCall) < 2 &&
+    const auto deadline = std::chrono::steady_clock::now() +
+                          (counting ? std::chrono::seconds(10) : kReclaimPeriod * 3);
+    while ((!counting || audit::everywhereTally().of(Call::deleteCall) < 2) &&
            std::chrono::steady_clock::now() < deadline) {
         session.block();
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     audit::countEverywhere(false);
-    EXPECT_EQ(audit::everywhereTally().of(Call::deleteCall), 2);
-    EXPECT_EQ(audit::audioTally().of(Call::deleteCall), 0);
-    EXPECT_EQ(session.engine->releaseRetired(), 0);
+    if (counting) {
+        EXPECT_EQ(audit::everywhereTally().of(Call::deleteCall), 2);
+        EXPECT_EQ(audit::audioTally().of(Call::deleteCall), 0);
+        EXPECT_EQ(session.engine->releaseRetired(), 0);
+    }
     enrolment.reset();
 }
 
