@@ -28,6 +28,11 @@
 #if defined(__SANITIZE_THREAD__)
 #define VORBLEXTER_THREAD_SANITIZED 1
 #endif
+// ThreadSanitizer keeps its own operator new and delete; the Windows C runtime frees aligned
+// blocks with a call of its own, which these replacements would not pair.
+#if !defined(VORBLEXTER_THREAD_SANITIZED) && !defined(_WIN32)
+#define VORBLEXTER_AUDIT_NEW 1
+#endif
 
 #if defined(__GLIBC__) && !defined(VORBLEXTER_SANITIZED)
 #define VORBLEXTER_AUDIT_LIBC 1
@@ -176,6 +181,7 @@ Faults threadFaults() noexcept
 
 constinit thread_local Faults faultsAtEntry{};
 
+#if defined(VORBLEXTER_AUDIT_NEW)
 #if defined(VORBLEXTER_AUDIT_LIBC)
 extern "C" {
 void* __libc_malloc(std::size_t size) noexcept;
@@ -187,6 +193,8 @@ void* __libc_valloc(std::size_t size) noexcept;
 void* __libc_pvalloc(std::size_t size) noexcept;
 }
 
+// The replaced operators call libc's allocator itself, so that they are not counted again as
+// malloc and free.
 void* rawAllocate(std::size_t size) noexcept
 {
     return __libc_malloc(size);
@@ -215,7 +223,7 @@ void rawFree(void* p) noexcept
 }
 #endif
 
-[[maybe_unused]] void* newOrNull(std::size_t size, bool buffer) noexcept
+void* newOrNull(std::size_t size, bool buffer) noexcept
 {
     if (!buffer) {
         note(Call::otherNew);
@@ -228,17 +236,18 @@ void rawFree(void* p) noexcept
     return p;
 }
 
-[[maybe_unused]] void* newAligned(std::size_t size, std::align_val_t alignment) noexcept
+void* newAligned(std::size_t size, std::align_val_t alignment) noexcept
 {
     note(Call::otherNew);
     return rawAllocateAligned(static_cast<std::size_t>(alignment), size == 0 ? 1 : size);
 }
 
-[[maybe_unused]] void deleteAny(void* p) noexcept
+void deleteAny(void* p) noexcept
 {
     note(Call::deleteCall);
     rawFree(p);
 }
+#endif
 
 } // namespace
 
@@ -390,10 +399,10 @@ Tally everywhereTally() noexcept
 
 bool countsHeapCalls() noexcept
 {
-#if defined(VORBLEXTER_THREAD_SANITIZED)
-    return false;
-#else
+#if defined(VORBLEXTER_AUDIT_NEW)
     return true;
+#else
+    return false;
 #endif
 }
 
@@ -664,8 +673,7 @@ const LV2_Descriptor* audited(const LV2_Descriptor* descriptor) noexcept
 
 // --- Replaced allocation functions ------------------------------------------------------------
 
-// ThreadSanitizer's runtime brings its own, which may not be replaced.
-#if !defined(VORBLEXTER_THREAD_SANITIZED)
+#if defined(VORBLEXTER_AUDIT_NEW)
 
 using vorblexter::audit::Call;
 using vorblexter::audit::deleteAny;
@@ -781,7 +789,8 @@ void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcep
     X(mremap)                                                                                      \
     X(brk)                                                                                         \
     X(sbrk)                                                                                        \
-    X(syscall) X(pthread_mutex_lock) X(pthread_mutex_trylock) X(pthread_mutex_unlock)              \
+    X(syscall)                                                                                     \
+    X(pthread_mutex_lock) X(pthread_mutex_trylock) X(pthread_mutex_unlock)                         \
         X(pthread_mutex_timedlock) X(pthread_rwlock_rdlock) X(pthread_rwlock_wrlock)               \
             X(pthread_rwlock_tryrdlock) X(pthread_rwlock_trywrlock) X(pthread_rwlock_unlock)       \
                 X(pthread_spin_lock) X(pthread_spin_trylock) X(pthread_spin_unlock) X(sem_wait)    \

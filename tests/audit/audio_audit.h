@@ -100,7 +100,7 @@ void countEverywhere(bool on) noexcept;
 Tally everywhereTally() noexcept;
 
 // Whether this build counts operator new and delete (not under ThreadSanitizer, whose runtime
-// keeps its own).
+// keeps its own, nor on Windows).
 bool countsHeapCalls() noexcept;
 // Whether this build replaces malloc and the libc calls (glibc without a sanitizer); without,
 // at most the operator new and delete forms are counted.
