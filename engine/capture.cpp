@@ -38,7 +38,9 @@ bool SliceEngine::runEntrySection()
 {
     try {
         timeInfo = transportSource.transport();
-        if (wasSuspended.exchange(false, kRelaxed)) {
+        // Read before it is cleared: an exchange is a locked write, every block, for a signal
+        // that is nearly always clear.
+        if (wasSuspended.load(kRelaxed) && wasSuspended.exchange(false, kRelaxed)) {
             diagnostic("User has resumed aftera suspend...\n");
             if (blocksInLoop > 0 && timeInfo != nullptr && !repositionAfterSuspend()) {
                 diagnostic("Failed in initialisation area\n");
@@ -233,8 +235,8 @@ void SliceEngine::handOver(float* const* inputs, float* const* outputs, std::int
         const Slice& slice = sliceAtOrderPosition();
         const std::int64_t toSliceEnd =
             static_cast<std::int64_t>(slice.startLeft) + slice.length - playPointerLeft;
-        std::int32_t length = static_cast<std::int32_t>(
-            std::clamp<std::int64_t>(toSliceEnd, 1, std::min(frames - i, kRunFrames)));
+        std::int32_t length =
+            static_cast<std::int32_t>(std::clamp<std::int64_t>(toSliceEnd, 1, frames - i));
         if (wasSuspended.load(kRelaxed)) {
             copyInput(inputs, outputs, i, i + length);
         } else if (slice.length <= 0) {

@@ -207,16 +207,24 @@ private:
 
     // --- Run-wise rendering of playback and the hand-over ---
     // A block is cut into runs of one kind each (copy, reverse copy, fill, fade), none crossing a
-    // slot edge, a fade-zone boundary or the end of what the buffers hold, so that every check
-    // and every look-up is made once per run. Frames no run can take (a read that would fail, a
-    // state the runs do not cover) go through the per-frame rule, one frame at a time.
-    // The longest run: a suspend or an Envelope change made by another thread during a block is
-    // seen within this many frames.
-    static constexpr std::int32_t kRunFrames = 128;
+    // slot edge, a fade-zone boundary, the end of what the buffers hold or the end of the block,
+    // so that every check and every look-up is made once per run. Frames no run can take (a read
+    // that would fail, a state the runs do not cover) go through the per-frame rule, one frame at
+    // a time. A suspend or an Envelope change made by another thread while a block runs is seen
+    // at the next run. (Runs once ended every 128 frames as well, to see such a change sooner;
+    // but a whole block takes microseconds, so the frame a change made meanwhile lands on was
+    // never the host's to choose, and the shorter runs cost a third of steady playback.)
+    //
     // Plays one run from output frame `first`, at most `limit` frames; answers its length, or 0
     // when the frame must take the per-frame rule.
     std::int32_t playRun(float* const* outputs, std::int32_t first, std::int32_t limit,
                          const Slice& slice);
+    // The run kinds playRun hands on, kept out of its way: the copy is the run of nearly every
+    // block.
+    std::int32_t playSilentRun(float* const* outputs, std::int32_t first, std::int32_t length,
+                               const Slice& slice);
+    std::int32_t playFadeRun(float* const* outputs, std::int32_t first, std::int32_t length,
+                             std::int32_t step, std::int32_t envelope);
     // The per-frame rule of playback for output frame `i`, after the slot-end step.
     void playOneFrame(float* const* outputs, std::int32_t i, const Slice& slice);
     // How many of the next `frames` frames both play pointers can read, stepping by `step`.
