@@ -32,16 +32,17 @@ TEST(BufferRange, AcceptsFrom128To1000000000Frames)
 struct Buffers : ::testing::Test {
     TestHost host;
     EffectDriver driver{host};
-    SlicerEffect& engine = driver.engine();
+    EngineState& engine = driver.state();
+    TransportInfo transport{0.0, 0.0, 240.0, 4};
     DiagnosticsCapture diagnostics;
 
-    Buffers() { engine.timeInfo = &host.timeInfo; }
+    Buffers() { engine.timeInfo = &transport; }
     ~Buffers() override { clearAllocationFailures(); }
 
     void setUpForLoopOf(std::int32_t frames)
     {
-        setTransport(host.timeInfo, 240.0, frames);
-        engine.setupBuffers();
+        transport.sampleRate = frames;
+        EngineAccess::setupBuffers(driver.engine());
         ASSERT_EQ(engine.loopLengthSamples, frames);
     }
 
@@ -128,10 +129,9 @@ TEST(BufferContents, OnlyWhatTheCurrentCaptureWroteIsEverHeard)
 {
     constexpr float kLoud = 1.0e30f;
     TestHost host;
-    host.recordCalls = false;
-    setTransport(host.timeInfo, 240.0, 1000.0); // 250 frames a beat
+    host.setTransport(240.0, 1000.0); // 250 frames a beat
     EffectDriver fx{host};
-    SlicerEffect& engine = fx.engine();
+    const EngineState& engine = fx.state();
     std::mt19937 random(10);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
     std::uniform_real_distribution<float> sample(-1.0f, 1.0f);

@@ -2,7 +2,7 @@
 // working effect when called through the loaded library.
 #include "host/vst_abi.h"
 #include "tests/support/effect_driver.h"
-#include "tests/support/test_host.h"
+#include "tests/support/record_check.h"
 
 #include <gtest/gtest.h>
 
@@ -67,28 +67,24 @@ TEST(PluginLibrary, MainOfTheLoadedLibraryBuildsAWorkingEffect)
     std::memcpy(&entry, &symbol, sizeof entry);
 
     TestHost host;
-    AEffect* effect = entry(&TestHost::callback);
-    ASSERT_NE(effect, nullptr);
-    EXPECT_EQ(host.calls.size(), 1u);
-    testing::expectFinishedRecord(*effect);
-    EXPECT_NE(effect->object, nullptr);
-    EXPECT_EQ(effect->dispatcher(effect, effGetVstVersion, 0, 0, nullptr, 0.0f), 2);
+    host.recordCalls = true;
+    {
+        testing::EffectDriver fx(host, entry);
+        EXPECT_EQ(host.calls.size(), 1u);
+        testing::expectFinishedRecord(*fx.effect);
+        EXPECT_NE(fx.effect->object, nullptr);
+        EXPECT_EQ(fx.dispatch(effGetVstVersion), 2);
 
-    // While it waits for or captures a loop, the effect passes its input through unchanged.
-    host.timeInfo.samplePos = 512.0;
-    testing::StereoBlock input = testing::rampBlock(0.0, 64);
-    std::vector<float> left(64, -1.0f);
-    std::vector<float> right(64, -1.0f);
-    float* inputs[2] = {input.left.data(), input.right.data()};
-    float* outputs[2] = {left.data(), right.data()};
-    effect->processReplacing(effect, inputs, outputs, 64);
-    EXPECT_EQ(left, input.left);
-    EXPECT_EQ(right, input.right);
-    EXPECT_EQ(host.callsWithOpcode(audioMasterGetTime).size(), 1u);
-
-    EXPECT_EQ(effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f), 1);
+        // While it waits for or captures a loop, the effect passes its input through unchanged.
+        const testing::StereoBlock input = testing::rampBlock(0.0, 64);
+        const testing::StereoBlock output = fx.run(512.0, input);
+        EXPECT_EQ(output.left, input.left);
+        EXPECT_EQ(output.right, input.right);
+        EXPECT_EQ(host.callsWithOpcode(audioMasterGetTime).size(), 1u);
+        EXPECT_EQ(fx.close(), 1);
+    }
     host.versionAnswer = 0;
-    EXPECT_EQ(entry(&TestHost::callback), nullptr);
+    EXPECT_EQ(host.createEffect(entry), nullptr);
     EXPECT_EQ(dlclose(library), 0);
 }
 

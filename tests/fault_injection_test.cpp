@@ -1,14 +1,14 @@
 // Allocation failures on demand (the test hooks of engine/allocation.h), driven through the
 // record as a host would. Capture buffers that cannot be had turn the effect into a clean
-// pass-through until a later set-up succeeds; an object that cannot be completed never reaches
-// the host. Under AddressSanitizer these runs also show that nothing touches the missing
-// buffers and nothing leaks.
+// pass-through until a later set-up succeeds (an object that cannot be completed never reaches
+// the host: tests/host_binding_test.cpp). Under AddressSanitizer these runs also show that nothing
+// touches the missing buffers and nothing leaks.
 //
-// The transport runs at 240 BPM and 1000 Hz: the four-beat loop and the 4/4 bar are 1000
-// frames, four blocks of 250. Inputs are ramps naming their transport position.
+// The ramp session (tests/support/ramp_session.h): the four-beat loop and the 4/4 bar are 1000
+// frames, four blocks of 250.
 #include "engine/allocation.h"
 #include "tests/support/diagnostics_capture.h"
-#include "tests/support/effect_driver.h"
+#include "tests/support/ramp_session.h"
 
 #include <gtest/gtest.h>
 
@@ -24,36 +24,25 @@ constexpr const char* kAllocationError = "Allocation error\n";
 
 enum class Restart { loopLengthChange, relocation };
 
-class Session {
+class Session : public RampSession {
 public:
     Session()
     {
-        setTransport(host.timeInfo, 240.0, 1000.0);
-        host.recordCalls = false;
+        position = kBlock; // not the origin, where a first block counts as standing
         // The plan plays in order with one faded frame per slot, so a played loop is
         // recognisable sample by sample.
         fx.setParameter(kVorblex, 0.0f);
         fx.setParameter(kEnvelope, 0.0f);
     }
     ~Session() { clearAllocationFailures(); }
-    Session(const Session&) = delete;
-    Session& operator=(const Session&) = delete;
-
-    StereoBlock play()
-    {
-        const double at = position;
-        position += kBlock;
-        lastInput = rampBlock(at, kBlock);
-        return fx.run(at, lastInput);
-    }
 
     // Plays `blocks` blocks, each of which must come back as its input, bit for bit.
     void expectPassThrough(int blocks)
     {
         for (int b = 0; b < blocks; ++b) {
             const StereoBlock out = play();
-            ASSERT_EQ(out.left, lastInput.left) << "block at " << position - kBlock;
-            ASSERT_EQ(out.right, lastInput.right) << "block at " << position - kBlock;
+            ASSERT_EQ(out.left, lastInput(kBlock).left) << "block at " << lastStart;
+            ASSERT_EQ(out.right, lastInput(kBlock).right) << "block at " << lastStart;
         }
     }
 
@@ -95,13 +84,7 @@ public:
         expectPassThrough(1);
     }
 
-    SlicerEffect& engine() { return fx.engine(); }
-
-    TestHost host;
     DiagnosticsCapture diagnostics;
-    EffectDriver fx{host};
-    double position = kBlock; // not the origin, where a first block counts as standing
-    StereoBlock lastInput;
 };
 
 TEST(FaultInjection, FailedFirstSetUpPassesAudioThroughUntilARestartSetsUpAgain)
@@ -150,27 +133,6 @@ TEST(FaultInjection, FailedSetUpWhilePlayingDropsTheOldLoopAndPassesThrough)
         EXPECT_EQ(session.diagnostics.count(kAllocationError), 1);
 
         session.restartCapture(Restart::loopLengthChange);
-        session.expectLoopCapturedAndPlayed();
-    }
-}
-
-TEST(FaultInjection, EffectThatCannotBeCompletedIsNeverHandedOutAndTheNextOneWorks)
-{
-    struct Case {
-        AllocationSite site;
-        int succeedFirst;
-    };
-    const Case cases[] = {{AllocationSite::effectObject, 0}, {AllocationSite::sliceRecord, 0}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.succeedFirst);
-        {
-            TestHost host;
-            injectAllocationFailures(c.site, c.succeedFirst, 1);
-            EXPECT_EQ(host.createEffect(), nullptr);
-        }
-        // The plan is used up: the host's next attempt gets a whole, working effect.
-        Session session;
-        session.expectPassThrough(3);
         session.expectLoopCapturedAndPlayed();
     }
 }

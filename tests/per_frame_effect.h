@@ -1,17 +1,23 @@
-// The effect with its audio path frame by frame: entry, capture, hand-over and playback as they
-// ran before playback went in runs, built only from the effect's public state and set-up
-// operations. The reference for the randomized comparison of renders.
+// The audio path frame by frame: entry, capture, hand-over and playback as they ran before
+// playback went in runs, on one engine's state and set-up operations. The reference for the
+// randomized comparison of renders.
 #pragma once
 
-#include "engine/slicer_effect.h"
+#include "host/slicer_effect.h"
+#include "tests/support/engine_access.h"
 
 namespace vorblexter::testing {
 
-class PerFrameEffect : public SlicerEffect {
+// Runs the per-frame sections of one block on `engine`'s state, asking its transport source as
+// the engine does.
+class PerFrameRule {
 public:
-    using SlicerEffect::SlicerEffect;
+    explicit PerFrameRule(SliceEngine& engine)
+        : engine(engine), s(EngineAccess::state(engine)), q(EngineAccess::quantities(engine))
+    {
+    }
 
-    void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
+    void process(float* const* inputs, float* const* outputs, std::int32_t frames);
 
 private:
     bool runEntrySection();
@@ -34,6 +40,24 @@ private:
     const Slice& sliceAtOrderPosition() const;
     float readLeft(std::int32_t index) const;
     float readRight(std::int32_t index) const;
+
+    SliceEngine& engine;
+    EngineState& s;
+    ParameterQuantities& q;
+};
+
+// The VST effect with its engine's blocks rendered by the per-frame rule.
+class PerFrameEffect : public SlicerEffect {
+public:
+    using SlicerEffect::SlicerEffect;
+
+    void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override
+    {
+        rule.process(inputs, outputs, sampleFrames);
+    }
+
+private:
+    PerFrameRule rule{engine()};
 };
 
 } // namespace vorblexter::testing

@@ -7,6 +7,7 @@
 #include "engine/fade_table.h"
 #include "tests/per_frame_effect.h"
 #include "tests/support/diagnostics_capture.h"
+#include "tests/support/effect_driver.h"
 
 #include <gtest/gtest.h>
 
@@ -28,38 +29,25 @@
 namespace vorblexter::testing {
 namespace {
 
-// The host: one transport for both effects, the vendor texts that make the effect follow the
-// tempo, and a suspend delivered from inside the callback when the test arms it for an effect.
-struct Host {
-    VstTimeInfo timeInfo{};
-    bool giveTimeInfo = true;
+// The host of both effects: one transport, a vendor whose tempo the effect follows, and a
+// suspend delivered from inside the vendor query when the test arms it for an effect.
+struct SuspendingHost : TestHost {
+    SuspendingHost()
+    {
+        duringCall = [this](AEffect* effect, VstInt32 opcode) {
+            if (opcode != audioMasterGetVendorString) {
+                return;
+            }
+            for (AEffect*& armed : suspendAtVendorQuery) {
+                if (armed != nullptr && armed == effect) {
+                    armed = nullptr;
+                    effect->dispatcher(effect, effMainsChanged, 0, 0, nullptr, 0.0f);
+                }
+            }
+        };
+    }
     AEffect* suspendAtVendorQuery[2] = {nullptr, nullptr};
 };
-Host host;
-
-VstIntPtr hostCallback(AEffect* effect, VstInt32 opcode, VstInt32, VstIntPtr, void* ptr, float)
-{
-    switch (opcode) {
-    case audioMasterVersion:
-        return 2400;
-    case audioMasterGetTime:
-        return host.giveTimeInfo ? reinterpret_cast<VstIntPtr>(&host.timeInfo) : 0;
-    case audioMasterGetVendorString:
-        for (AEffect*& armed : host.suspendAtVendorQuery) {
-            if (armed != nullptr && armed == effect) {
-                armed = nullptr;
-                effect->dispatcher(effect, effMainsChanged, 0, 0, nullptr, 0.0f);
-            }
-        }
-        std::strcpy(static_cast<char*>(ptr), "Steinberg");
-        return 1;
-    case audioMasterGetProductString:
-        std::strcpy(static_cast<char*>(ptr), "render comparison");
-        return 1;
-    default:
-        return 0;
-    }
-}
 
 std::uint64_t envNumber(const char* name, std::uint64_t fallback)
 {
@@ -70,25 +58,23 @@ std::uint64_t envNumber(const char* name, std::uint64_t fallback)
 // The engine state both renders must share after every block.
 std::vector<std::int64_t> stateOf(SlicerEffect& fx)
 {
+    const EngineState& e = EngineAccess::state(fx.engine());
+    const ParameterQuantities& q = EngineAccess::quantities(fx.engine());
     std::vector<std::int64_t> state = {
-        fx.playPointerLeft,     fx.playPointerRight,
-        fx.captureWriteLeft,    fx.captureWriteRight,
-        fx.bufferLengthSamples, fx.blocksInLoop,
-        fx.loopCaptured,        fx.loopLengthSamples,
-        fx.sliceCount,          fx.pendingSliceCount,
-        fx.orderPosition,       std::bit_cast<std::int64_t>(fx.lastSamplePos),
-        fx.slicesReady,         fx.wasSuspended,
-        fx.positionWentBack,    fx.loopPosition,
-        fx.sliceLength,         fx.captureActive,
-        fx.captureStartOffset,  fx.barLengthSamples,
-        fx.loopLengthChanged,   fx.paramsChanged,
-        fx.loopsSinceShuffle,
+        e.playPointerLeft,    e.playPointerRight,    e.captureWriteLeft,
+        e.captureWriteRight,  e.bufferLengthSamples, e.blocksInLoop,
+        e.loopCaptured,       e.loopLengthSamples,   e.sliceCount,
+        q.pendingSliceCount,  e.orderPosition,       std::bit_cast<std::int64_t>(e.lastSamplePos),
+        e.slicesReady,        q.wasSuspended,        e.positionWentBack,
+        e.loopPosition,       e.sliceLength,         e.captureActive,
+        e.captureStartOffset, e.barLengthSamples,    q.loopLengthChanged,
+        q.paramsChanged,      e.loopsSinceShuffle,
     };
-    for (std::int32_t k = 0; k < fx.sliceCount && k < kMaxSlices; ++k) {
-        const std::int32_t index = fx.sliceOrder[static_cast<std::size_t>(k)];
+    for (std::int32_t k = 0; k < e.sliceCount && k < kMaxSlices; ++k) {
+        const std::int32_t index = e.sliceOrder[static_cast<std::size_t>(k)];
         state.push_back(index);
         if (index >= 0 && index < kMaxSlices) {
-            const Slice& slice = *fx.slices[static_cast<std::size_t>(index)];
+            const Slice& slice = *e.slices[static_cast<std::size_t>(index)];
             state.push_back(slice.reversed * 2 + slice.silenced);
         }
     }
@@ -98,7 +84,10 @@ std::vector<std::int64_t> stateOf(SlicerEffect& fx)
 // One effect of the pair, with its own state of the per-thread draw generator: each block runs
 // with its own state swapped in, so the two draw the same numbers.
 struct Side {
-    explicit Side(SlicerEffect* created) : fx(created), record(created->getAeffect()) {}
+    Side(TestHost& host, SlicerEffect* created)
+        : host(host), fx(created), record(created->getAeffect())
+    {
+    }
 
     void run(double position, const std::vector<float>& input, std::int32_t frames, bool replacing,
              bool inPlace)
@@ -129,6 +118,7 @@ struct Side {
         randomState = random.state;
     }
 
+    TestHost& host;
     std::unique_ptr<SlicerEffect> fx;
     AEffect* record;
     std::uint32_t randomState = 1;
@@ -182,16 +172,17 @@ void runSession(std::uint64_t seed, std::int64_t frameBudget, Tally& tally)
     auto below = [&random](std::uint64_t n) { return static_cast<std::int32_t>(random() % n); };
     auto chance = [&below](int percent) { return below(100) < percent; };
 
-    host = Host{};
+    SuspendingHost host;
     const double rates[] = {1000.0, 2000.0, 3000.0, 8000.0};
     const double tempos[] = {120.0, 150.0, 240.0, 300.0};
-    host.timeInfo.sampleRate = rates[below(4)];
-    host.timeInfo.tempo = tempos[below(4)];
-    host.timeInfo.timeSigNumerator = 3 + below(3);
-    host.timeInfo.timeSigDenominator = 4;
+    const double rate = rates[below(4)]; // drawn in this order, one statement each
+    const double tempo = tempos[below(4)];
+    const VstInt32 numerator = 3 + below(3);
+    host.setTransport(tempo, rate, numerator);
 
-    Side reference(new PerFrameEffect(&hostCallback));
-    Side runs(new SlicerEffect(&hostCallback));
+    // Made directly, so the callback finds the host as the newest one alive.
+    Side reference(host, new PerFrameEffect(&TestHost::callback));
+    Side runs(host, new SlicerEffect(&TestHost::callback));
     Side* const sides[2] = {&reference, &runs};
     threadSliceRandom().state = 1;
 
@@ -204,7 +195,7 @@ void runSession(std::uint64_t seed, std::int64_t frameBudget, Tally& tally)
     std::int32_t lastFrames = 0;
     std::int64_t rendered = 0;
     for (std::int64_t block = 0; rendered < frameBudget; ++block) {
-        const bool playing = runs.fx->loopCaptured;
+        const bool playing = EngineAccess::state(runs.fx->engine()).loopCaptured;
         if (chance(8)) {
             // Loop Length and Cuts/Bar rarely, since each starts a new capture or layout.
             std::int32_t index = below(8);
@@ -312,14 +303,10 @@ TEST(RenderEquivalence, RandomizedSessionsRenderBitForBitLikeThePerFrameRule)
 // multiply, which quiets the NaN and, under those modes, flushes the denormal.
 TEST(RenderEquivalence, GainOneCopiesTheStoredSampleBitForBit)
 {
-    host = Host{};
-    host.timeInfo.sampleRate = 1000.0; // a 1000-frame loop of four 250-frame slots
-    host.timeInfo.tempo = 240.0;
-    host.timeInfo.timeSigNumerator = 4;
-    host.timeInfo.timeSigDenominator = 4;
-    std::unique_ptr<SlicerEffect> fx(new SlicerEffect(&hostCallback));
-    AEffect* record = fx->getAeffect();
-    record->setParameter(record, kVorblex, 0.0f); // slots in order, forward, Envelope 20
+    TestHost host;
+    host.setTransport(240.0, 1000.0); // a 1000-frame loop of four 250-frame slots
+    EffectDriver fx(host);
+    fx.setParameter(kVorblex, 0.0f); // slots in order, forward, Envelope 20
 
     constexpr std::uint32_t kSignallingNaN = 0x7FA00001u;
     constexpr std::uint32_t kDenormal = 0x00000123u;
@@ -332,13 +319,8 @@ TEST(RenderEquivalence, GainOneCopiesTheStoredSampleBitForBit)
 
     std::vector<std::vector<float>> outputs;
     auto block = [&](double position, const float* input) {
-        std::vector<float> inLeft(input, input + 250), inRight(input, input + 250);
-        std::vector<float> left(250), right(250);
-        float* in[2] = {inLeft.data(), inRight.data()};
-        float* out[2] = {left.data(), right.data()};
-        host.timeInfo.samplePos = position;
-        record->processReplacing(record, in, out, 250);
-        outputs.push_back(left);
+        const std::vector<float> samples(input, input + 250);
+        outputs.push_back(fx.run(position, {samples, samples}).left);
     };
 #ifdef VORBLEXTER_HAVE_MXCSR
     const unsigned int savedModes = _mm_getcsr();
@@ -352,7 +334,7 @@ TEST(RenderEquivalence, GainOneCopiesTheStoredSampleBitForBit)
 #ifdef VORBLEXTER_HAVE_MXCSR
     _mm_setcsr(savedModes);
 #endif
-    ASSERT_TRUE(fx->loopCaptured);
+    ASSERT_TRUE(fx.state().loopCaptured);
     EXPECT_EQ(std::bit_cast<std::uint32_t>(outputs[0][100]), kSignallingNaN); // captured
     EXPECT_EQ(std::bit_cast<std::uint32_t>(outputs[4][100]), kSignallingNaN); // handed over
     EXPECT_EQ(std::bit_cast<std::uint32_t>(outputs[5][100]), kSignallingNaN); // played

@@ -18,10 +18,21 @@ namespace {
 struct Fixture : ::testing::Test {
     TestHost host;
     EffectDriver driver{host};
-    SlicerEffect& engine = driver.engine();
+    EngineState& engine = driver.state();
+    TransportInfo transport{1.0, 44100.0, 120.0, 4}; // what direct set-ups read
 
-    Fixture() { engine.timeInfo = &host.timeInfo; }
     ~Fixture() override { clearAllocationFailures(); }
+
+    void setupSlices()
+    {
+        engine.timeInfo = &transport;
+        EngineAccess::setupSlices(driver.engine());
+    }
+    void setupBuffers()
+    {
+        engine.timeInfo = &transport;
+        EngineAccess::setupBuffers(driver.engine());
+    }
 
     // The host's first block sets up buffers and slices for the 88200-frame loop of 4 beats at
     // tempo 120 and 44100 frames per second.
@@ -46,7 +57,7 @@ struct Fixture : ::testing::Test {
     {
         driver.setParameter(kLoopLength, loopLength);
         driver.setParameter(kCutsPerBar, cutsPerBar);
-        engine.setupSlices();
+        setupSlices();
     }
 
     std::pair<int, int> flagCounts() const
@@ -68,7 +79,7 @@ struct Fixture : ::testing::Test {
 
     std::vector<std::int32_t> draw()
     {
-        engine.randomiseSlices();
+        EngineAccess::randomiseSlices(driver.engine());
         const auto first = engine.sliceOrder.begin();
         return {first, first + engine.sliceCount};
     }
@@ -83,12 +94,12 @@ TEST_F(SliceLayout, EqualSlicesTileTheLoopFromItsStart)
     firstBlock();
     expectLayout(16, 5512, 88200 - 8);
 
-    engine.pendingSliceCount = 3;
-    engine.setupSlices();
+    driver.quantities().pendingSliceCount = 3;
+    setupSlices();
     expectLayout(3, 29400, 88200);
 
     driver.setParameter(kCutsPerBar, 0.0f);
-    engine.setupSlices();
+    setupSlices();
     expectLayout(1, 88200, 88200);
 }
 
@@ -97,8 +108,8 @@ TEST_F(SliceLayout, NoPendingCountKeepsTheSliceCount)
     firstBlock();
     for (const std::int32_t none : {-1, 0}) {
         engine.sliceCount = 5;
-        engine.pendingSliceCount = none;
-        engine.setupSlices();
+        driver.quantities().pendingSliceCount = none;
+        setupSlices();
         expectLayout(5, 17640, 88200);
     }
 }
@@ -106,14 +117,14 @@ TEST_F(SliceLayout, NoPendingCountKeepsTheSliceCount)
 TEST_F(SliceLayout, SlicesStayInsideTheBuffersThatExist)
 {
     firstBlock();
-    setTransport(host.timeInfo, 60.0, 44100.0); // the loop doubles, the buffers stay
-    engine.setupSlices();
+    transport.tempo = 60.0; // the loop doubles, the buffers stay
+    setupSlices();
     ASSERT_GT(engine.loopLengthSamples, engine.bufferLengthSamples);
     expectLayout(4, 22050, 88200);
 
     injectAllocationFailures(AllocationSite::captureBuffer, 0, 1);
-    engine.setupBuffers();
-    engine.setupSlices();
+    setupBuffers();
+    setupSlices();
     ASSERT_EQ(engine.bufferLeft, nullptr);
     expectLayout(4, 0, 0);
 }

@@ -12,8 +12,6 @@ namespace {
 constexpr float kUntouchedFill = -12345.0f;
 constexpr std::size_t kTextBytes = 64;
 
-ScenarioSession* liveSession = nullptr;
-
 std::uint32_t floatBits(float value)
 {
     std::uint32_t bits = 0;
@@ -64,15 +62,11 @@ ScenarioSession::ScenarioSession(PluginEntry entry, const HostSetup& hostSetup) 
     outputLeft.resize(maxFrames);
     outputRight.resize(maxFrames);
 
-    timeInfo.sampleRate = setup.sampleRate;
-    timeInfo.tempo = setup.tempo;
-    timeInfo.timeSigNumerator = setup.numerator;
-    timeInfo.timeSigDenominator = setup.denominator;
-    timeInfo.flags =
-        kVstTransportPlaying | kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstTimeSigValid;
-
-    liveSession = this;
-    effect = entry(&ScenarioSession::hostCallback);
+    host.setTransport(setup.tempo, setup.sampleRate, setup.numerator, setup.denominator);
+    host.timeInfo.flags |= kVstBarsValid;
+    host.setVendor(setup.vendor);
+    host.setProduct("vorblexter scenario host");
+    effect = host.createEffect(entry);
     if (effect == nullptr) {
         return;
     }
@@ -87,8 +81,8 @@ ScenarioSession::~ScenarioSession()
     if (effect != nullptr) {
         suspend();
         dispatch(effClose);
+        host.forget(effect);
     }
-    liveSession = nullptr;
 }
 
 VstIntPtr ScenarioSession::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
@@ -97,40 +91,10 @@ VstIntPtr ScenarioSession::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr v
     return effect->dispatcher(effect, opcode, index, value, ptr, opt);
 }
 
-VstIntPtr ScenarioSession::hostCallback(AEffect* /*effect*/, VstInt32 opcode, VstInt32 /*index*/,
-                                        VstIntPtr /*value*/, void* ptr, float /*opt*/)
-{
-    ScenarioSession* session = liveSession;
-    if (session == nullptr) {
-        return 0;
-    }
-    switch (opcode) {
-    case audioMasterVersion:
-        return 2400;
-    case audioMasterGetTime:
-        return session->giveTimeInfo ? reinterpret_cast<VstIntPtr>(&session->timeInfo) : 0;
-    case audioMasterGetVendorString:
-    case audioMasterGetProductString: {
-        if (ptr == nullptr) {
-            return 0;
-        }
-        const std::string& text = opcode == audioMasterGetVendorString
-                                      ? session->setup.vendor
-                                      : std::string("vorblexter scenario host");
-        const std::size_t length = std::min(text.size(), kTextBytes - 1);
-        std::memcpy(ptr, text.data(), length);
-        static_cast<char*>(ptr)[length] = '\0';
-        return 1;
-    }
-    default:
-        return 0;
-    }
-}
-
 void ScenarioSession::setTempo(double tempo)
 {
     setup.tempo = tempo;
-    timeInfo.tempo = tempo;
+    host.timeInfo.tempo = tempo;
 }
 
 void ScenarioSession::setParameter(VstInt32 index, float value)
@@ -197,13 +161,13 @@ void ScenarioSession::runBlock(VstInt32 blockFrames, bool replacing)
 
     // The bar position as a host keeps it; the plug-in reads only position, rate, tempo and
     // numerator, but a complete record is what hosts hand over.
-    const double quarterNotes = timeInfo.samplePos / setup.sampleRate * setup.tempo / 60.0;
+    VstTimeInfo& time = host.timeInfo;
+    const double quarterNotes = time.samplePos / setup.sampleRate * setup.tempo / 60.0;
     const double barQuarters = 4.0 * setup.numerator / setup.denominator;
-    timeInfo.ppqPos = quarterNotes;
-    timeInfo.barStartPos =
+    time.ppqPos = quarterNotes;
+    time.barStartPos =
         static_cast<double>(static_cast<std::int64_t>(quarterNotes / barQuarters)) * barQuarters;
-    timeInfo.flags = transportRunning ? (timeInfo.flags | kVstTransportPlaying)
-                                      : (timeInfo.flags & ~kVstTransportPlaying);
+    host.setPlaying(transportRunning);
 
     float* inputs[2] = {inputLeft.data(), inputRight.data()};
     float* outputs[2] = {outputLeft.data(), outputRight.data()};
@@ -224,7 +188,7 @@ void ScenarioSession::runBlock(VstInt32 blockFrames, bool replacing)
     inputClock += count;
     framesPlayed += blockFrames;
     if (transportRunning) {
-        timeInfo.samplePos += blockFrames;
+        time.samplePos += blockFrames;
     }
 }
 

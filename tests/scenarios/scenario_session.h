@@ -3,32 +3,21 @@
 // the plug-in writes is folded into a digest, so two builds of the same plug-in can be compared
 // by one line per session.
 //
-// Single-threaded: the session runs on the calling thread, and only one session may be live at
-// a time (the host callback carries no context and finds it through a static pointer). The
+// Single-threaded: the session runs on the calling thread. The host is the shared test host. The
 // plug-in's random generator lives per thread and is never reseeded, so sessions must run in the
 // same order, on one thread, wherever digests are to be compared.
 #pragma once
 
+#include "engine/parameter_table.h"
 #include "host/vst_abi.h"
 #include "tests/scenarios/plugin_library.h"
+#include "tests/support/test_host.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace vorblexter::scenarios {
-
-// Parameter indices, in the plug-in's order.
-enum Parameter : VstInt32 {
-    kReverse = 0,
-    kVorblex,
-    kRepetition,
-    kCutsPerBar,
-    kEnvelope,
-    kVariation,
-    kSilence,
-    kLoopLength,
-};
 
 struct HostSetup {
     std::string vendor = "Steinberg";
@@ -68,10 +57,10 @@ public:
     // As play(), but through the record's accumulating `process` entry.
     void playAccumulating(std::int64_t frames, const std::vector<VstInt32>& blockSizes);
     void setRunning(bool running) { transportRunning = running; }
-    void locate(double samplePos) { timeInfo.samplePos = samplePos; }
+    void locate(double samplePos) { host.timeInfo.samplePos = samplePos; }
     void setTempo(double tempo);
     // Blocks while this is false get no time record from the host.
-    void setTimeInfoAvailable(bool available) { giveTimeInfo = available; }
+    void setTimeInfoAvailable(bool available) { host.giveTimeInfo = available; }
 
     void setParameter(VstInt32 index, float value);
     // Reads every parameter back as a host refreshing its controls does, into the digest.
@@ -89,15 +78,12 @@ public:
                        void* ptr = nullptr, float opt = 0.0f);
 
 private:
-    static VstIntPtr hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
-                                  void* ptr, float opt);
     void run(std::int64_t frames, const std::vector<VstInt32>& blockSizes, bool replacing);
     void runBlock(VstInt32 blockFrames, bool replacing);
 
     HostSetup setup;
-    VstTimeInfo timeInfo{};
+    testing::TestHost host;
     bool transportRunning = true;
-    bool giveTimeInfo = true;
     AEffect* effect = nullptr;
     std::vector<float> inputLeft, inputRight, outputLeft, outputRight;
     std::size_t nextBlockSize = 0;

@@ -10,6 +10,10 @@ struct EngineAccess {
     static EngineState& state(SliceEngine& engine) noexcept { return engine; }
     static ParameterQuantities& quantities(SliceEngine& engine) noexcept { return engine; }
     static FadeTable& fadeTable(SliceEngine& engine) noexcept { return engine.fadeTable; }
+    static TransportSource& transportSource(SliceEngine& engine) noexcept
+    {
+        return engine.transportSource;
+    }
 
     static void getLoopInfo(SliceEngine& engine) noexcept { engine.getLoopInfo(); }
     static void setupBuffers(SliceEngine& engine) noexcept { engine.setupBuffers(); }

@@ -10,12 +10,29 @@ namespace {
 
 std::atomic<bool> counting{false};
 std::atomic<long> heapCalls{0};
+std::atomic<long> liveBlocks{0};
 
 void noteHeapCall()
 {
     if (counting.load(std::memory_order_relaxed)) {
         heapCalls.fetch_add(1, std::memory_order_relaxed);
     }
+}
+
+void* noteAllocated(void* block)
+{
+    if (block != nullptr) {
+        liveBlocks.fetch_add(1, std::memory_order_relaxed);
+    }
+    return block;
+}
+
+void release(void* block)
+{
+    if (block != nullptr) {
+        liveBlocks.fetch_sub(1, std::memory_order_relaxed);
+    }
+    std::free(block);
 }
 
 } // namespace
@@ -31,7 +48,7 @@ void noteHeapCall()
 void* operator new(std::size_t size)
 {
     noteHeapCall();
-    if (void* p = std::malloc(size == 0 ? 1 : size)) {
+    if (void* p = noteAllocated(std::malloc(size == 0 ? 1 : size))) {
         return p;
     }
     throw std::bad_alloc();
@@ -43,7 +60,7 @@ void* operator new[](std::size_t size)
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept
 {
     noteHeapCall();
-    return std::malloc(size == 0 ? 1 : size);
+    return noteAllocated(std::malloc(size == 0 ? 1 : size));
 }
 void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept
 {
@@ -51,27 +68,27 @@ void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept
 }
 void operator delete(void* p) noexcept
 {
-    std::free(p);
+    release(p);
 }
 void operator delete[](void* p) noexcept
 {
-    std::free(p);
+    release(p);
 }
 void operator delete(void* p, std::size_t) noexcept
 {
-    std::free(p);
+    release(p);
 }
 void operator delete[](void* p, std::size_t) noexcept
 {
-    std::free(p);
+    release(p);
 }
 void operator delete(void* p, const std::nothrow_t&) noexcept
 {
-    std::free(p);
+    release(p);
 }
 void operator delete[](void* p, const std::nothrow_t&) noexcept
 {
-    std::free(p);
+    release(p);
 }
 
 #if defined(__has_feature)
@@ -121,6 +138,11 @@ long stopHeapCount()
 {
     counting.store(false);
     return heapCalls.load();
+}
+
+long liveHeapBlocks()
+{
+    return liveBlocks.load();
 }
 
 } // namespace vorblexter::testing

@@ -8,5 +8,7 @@ namespace vorblexter::testing {
 void startHeapCount();
 // The calls since startHeapCount.
 long stopHeapCount();
+// Blocks from operator new not yet deleted, counted all the time.
+long liveHeapBlocks();
 
 } // namespace vorblexter::testing

@@ -1,71 +1,152 @@
 #include "tests/support/test_host.h"
 
-#include "host/plugin_entry.h"
-
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <stdexcept>
 
 namespace vorblexter::testing {
 
 namespace {
-TestHost* liveHost = nullptr;
+
+// Fixed tables, so that the host itself never allocates (tests count the heap). Written only
+// while hosts and effects come and go, never while a callback runs.
+struct EffectHost {
+    const AEffect* effect = nullptr;
+    TestHost* host = nullptr;
+};
+std::array<EffectHost, 64> effectHosts;
+std::array<TestHost*, 16> liveHosts; // in order of construction
+std::size_t liveHostCount = 0;
+thread_local TestHost* hostCallingMain = nullptr;
+
+TestHost* hostOf(const AEffect* effect)
+{
+    for (const EffectHost& entry : effectHosts) {
+        if (entry.effect == effect && effect != nullptr) {
+            return entry.host;
+        }
+    }
+    if (hostCallingMain != nullptr) {
+        return hostCallingMain;
+    }
+    return liveHostCount > 0 ? liveHosts[liveHostCount - 1] : nullptr;
 }
+
+void copyText(char* destination, std::string_view text)
+{
+    std::memset(destination, 0, 64);
+    std::memcpy(destination, text.data(), std::min<std::size_t>(text.size(), 63));
+}
+
+} // namespace
 
 TestHost::TestHost()
 {
-    if (liveHost != nullptr) {
-        throw std::logic_error("only one TestHost may live at a time");
+    if (liveHostCount == liveHosts.size()) {
+        throw std::length_error("too many TestHosts alive");
     }
-    liveHost = this;
-    setTransport(timeInfo, 120.0, 44100.0);
+    liveHosts[liveHostCount++] = this;
+    setTransport(120.0, 44100.0);
 }
 
 TestHost::~TestHost()
 {
-    liveHost = nullptr;
+    const auto end = liveHosts.begin() + static_cast<std::ptrdiff_t>(liveHostCount);
+    liveHostCount =
+        static_cast<std::size_t>(std::remove(liveHosts.begin(), end, this) - liveHosts.begin());
+    for (EffectHost& entry : effectHosts) {
+        if (entry.host == this) {
+            entry = EffectHost{};
+        }
+    }
 }
 
 VstIntPtr TestHost::callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
                              void* ptr, float opt)
 {
-    TestHost* host = liveHost;
-    if (host == nullptr) {
-        return 0;
+    TestHost* host = hostOf(effect);
+    return host != nullptr ? host->answer(effect, opcode, index, value, ptr, opt) : 0;
+}
+
+VstIntPtr TestHost::answer(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
+                           void* ptr, float opt)
+{
+    if (recordCalls) {
+        calls.push_back(HostCall{effect, opcode, index, value, ptr, opt});
     }
-    if (host->recordCalls) {
-        host->calls.push_back(HostCall{effect, opcode, index, value, ptr, opt});
+    if (duringCall) {
+        duringCall(effect, opcode);
     }
     switch (opcode) {
     case audioMasterVersion:
-        return host->versionAnswer;
+        return versionAnswer;
     case audioMasterGetTime:
-        return host->giveTimeInfo ? reinterpret_cast<VstIntPtr>(&host->timeInfo) : 0;
+        return giveTimeInfo ? reinterpret_cast<VstIntPtr>(&timeInfo) : 0;
     case audioMasterGetVendorString:
-        std::memcpy(ptr, host->vendor, sizeof host->vendor);
-        return 1;
     case audioMasterGetProductString:
-        std::memcpy(ptr, host->product, sizeof host->product);
+        if (ptr == nullptr) {
+            return 0;
+        }
+        std::memcpy(ptr, opcode == audioMasterGetVendorString ? vendor : product, sizeof vendor);
         return 1;
     default:
         return 0;
     }
 }
 
-AEffect* TestHost::createEffect()
+AEffect* TestHost::createEffect(PluginEntry entry)
 {
-    return vorblexterPluginMain(&TestHost::callback);
+    TestHost* const outer = hostCallingMain;
+    hostCallingMain = this;
+    AEffect* const effect = entry(&TestHost::callback);
+    hostCallingMain = outer;
+    if (effect != nullptr) {
+        forget(effect);
+        const auto free =
+            std::find_if(effectHosts.begin(), effectHosts.end(),
+                         [](const EffectHost& entry) { return entry.host == nullptr; });
+        if (free == effectHosts.end()) {
+            throw std::length_error("too many effects made by TestHosts");
+        }
+        *free = EffectHost{effect, this};
+    }
+    return effect;
 }
 
-void TestHost::setVendor(const std::string& text)
+void TestHost::forget(AEffect* effect)
 {
-    std::memset(vendor, 0, sizeof vendor);
-    std::strncpy(vendor, text.c_str(), sizeof vendor - 1);
+    for (EffectHost& entry : effectHosts) {
+        if (entry.effect == effect) {
+            entry = EffectHost{};
+        }
+    }
 }
 
-void TestHost::setProduct(const std::string& text)
+void TestHost::setTransport(double tempo, double sampleRate, VstInt32 numerator,
+                            VstInt32 denominator)
 {
-    std::memset(product, 0, sizeof product);
-    std::strncpy(product, text.c_str(), sizeof product - 1);
+    timeInfo.tempo = tempo;
+    timeInfo.sampleRate = sampleRate;
+    timeInfo.timeSigNumerator = numerator;
+    timeInfo.timeSigDenominator = denominator;
+    timeInfo.flags = kVstTransportPlaying | kVstTempoValid | kVstTimeSigValid | kVstPpqPosValid;
+}
+
+void TestHost::setPlaying(bool playing)
+{
+    timeInfo.flags = playing ? (timeInfo.flags | kVstTransportPlaying)
+                             : (timeInfo.flags & ~kVstTransportPlaying);
+}
+
+void TestHost::setVendor(std::string_view text)
+{
+    copyText(vendor, text);
+}
+
+void TestHost::setProduct(std::string_view text)
+{
+    copyText(product, text);
 }
 
 void TestHost::setVendorBytes(const char (&bytes)[64])
@@ -82,16 +163,6 @@ std::vector<HostCall> TestHost::callsWithOpcode(VstInt32 opcode) const
         }
     }
     return matching;
-}
-
-void setTransport(VstTimeInfo& info, double tempo, double sampleRate, VstInt32 numerator,
-                  VstInt32 denominator)
-{
-    info.tempo = tempo;
-    info.sampleRate = sampleRate;
-    info.timeSigNumerator = numerator;
-    info.timeSigDenominator = denominator;
-    info.flags = kVstTransportPlaying | kVstTempoValid | kVstTimeSigValid | kVstPpqPosValid;
 }
 
 } // namespace vorblexter::testing
