@@ -1,7 +1,7 @@
 #include "fuzz/host_event_player.h"
 
 #include "engine/slice_random.h"
-#include "host/plugin_entry.h"
+#include "tests/support/test_host.h"
 
 #include <algorithm>
 #include <bit>
@@ -18,6 +18,8 @@ constexpr float kFloatNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kFloatInf = std::numeric_limits<float>::infinity();
 constexpr double kDoubleNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kDoubleInf = std::numeric_limits<double>::infinity();
+constexpr std::int32_t kIntMost = std::numeric_limits<std::int32_t>::max();
+constexpr std::int32_t kIntLeast = std::numeric_limits<std::int32_t>::min();
 
 constexpr float kFloats[] = {
     0.0f,      1.0f,       0.5f,      0.25f,   0.57f,    0.1499f,     0.15f,   0.3f,
@@ -27,35 +29,8 @@ constexpr float kFloats[] = {
 };
 
 constexpr std::int32_t kInts[] = {
-    0,
-    1,
-    2,
-    3,
-    4,
-    5,
-    6,
-    7,
-    8,
-    9,
-    -1,
-    -2,
-    31,
-    32,
-    63,
-    64,
-    100,
-    127,
-    128,
-    255,
-    256,
-    1024,
-    512,
-    44100,
-    8192,
-    65536,
-    1 << 24,
-    std::numeric_limits<std::int32_t>::max(),
-    std::numeric_limits<std::int32_t>::min(),
+    0,  1,   2,   3,   4,   5,   6,    7,   8,     9,    -1,    -2,      31,       32,        63,
+    64, 100, 127, 128, 255, 256, 1024, 512, 44100, 8192, 65536, 1 << 24, kIntMost, kIntLeast,
 };
 
 constexpr double kTempos[] = {
@@ -70,19 +45,7 @@ constexpr double kSampleRates[] = {
 };
 
 constexpr std::int32_t kNumerators[] = {
-    4,
-    3,
-    1,
-    2,
-    5,
-    7,
-    0,
-    -1,
-    -4,
-    64,
-    1000,
-    std::numeric_limits<std::int32_t>::max(),
-    std::numeric_limits<std::int32_t>::min(),
+    4, 3, 1, 2, 5, 7, 0, -1, -4, 64, 1000, kIntMost, kIntLeast,
 };
 
 constexpr double kNegativePositions[] = {-1.0, -0.5, -1000.0, -44100.5, -1e9, -1e15};
@@ -92,9 +55,8 @@ constexpr double kExtremePositions[] = {
 };
 
 constexpr std::int32_t kFrameCounts[] = {
-    64,   128,  256, 512,  1024, 32,   16,
-    1,    2,    3,   0,    100,  1000, 4096,
-    8192, 8191, 333, 2048, 997,  -1,   std::numeric_limits<std::int32_t>::min(),
+    64,  128,  256,  512,  1024, 32,  16,   1,   2,  3,         0,
+    100, 1000, 4096, 8192, 8191, 333, 2048, 997, -1, kIntLeast,
 };
 
 constexpr const char* kVendors[] = {
@@ -102,122 +64,28 @@ constexpr const char* kVendors[] = {
     "",          "steinberg", "ABLETON",         "Stein berg", "xxSteinbergxx",
 };
 
-constexpr std::uint8_t kTableSelectors = 128;
 constexpr std::int32_t kDefaultVersion = 2400;
 constexpr std::size_t kTextCheckBytes = 32;
 
-template <typename T, std::size_t N> T pick(const T (&table)[N], std::uint8_t selector)
-{
-    return table[selector % N];
-}
+constexpr Signal kSignals[] = {Signal::silence, Signal::ramp,   Signal::constant, Signal::noise,
+                               Signal::raw,     Signal::square, Signal::huge,     Signal::oneBad};
 
-// The selector that picks `value` from `table`, bit for bit, or -1 when it is not there.
-template <typename T, std::size_t N> int selectorOf(const T (&table)[N], T value)
-{
-    for (std::size_t i = 0; i < N; ++i) {
-        if (std::memcmp(&table[i], &value, sizeof(T)) == 0) {
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
-}
-
-bool sameBits(float a, float b)
-{
-    return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
-}
-
-// Reads operands from the front of the input; past its end every byte reads as zero.
-class ByteReader {
-public:
-    ByteReader(const std::uint8_t* data, std::size_t size) : data(data), size(size) {}
-
-    bool atEnd() const { return position >= size; }
-
-    std::uint8_t byte() { return position < size ? data[position++] : 0; }
-
-    std::uint16_t u16()
-    {
-        const std::uint16_t low = byte();
-        return static_cast<std::uint16_t>(low | (byte() << 8));
-    }
-
-    std::uint32_t u32()
-    {
-        std::uint32_t value = 0;
-        for (int shift = 0; shift < 32; shift += 8) {
-            value |= static_cast<std::uint32_t>(byte()) << shift;
-        }
-        return value;
-    }
-
-    std::uint64_t u64()
-    {
-        const std::uint64_t low = u32();
-        return low | (static_cast<std::uint64_t>(u32()) << 32);
-    }
-
-    float rawFloat() { return std::bit_cast<float>(u32()); }
-
-    float floatOperand()
-    {
-        const std::uint8_t selector = byte();
-        return selector < kTableSelectors ? pick(kFloats, selector) : rawFloat();
-    }
-
-    std::int32_t intOperand() { return intOperand(kInts); }
-
-    template <std::size_t N> std::int32_t intOperand(const std::int32_t (&table)[N])
-    {
-        const std::uint8_t selector = byte();
-        return selector < kTableSelectors ? pick(table, selector)
-                                          : static_cast<std::int32_t>(u32());
-    }
-
-    template <std::size_t N> double doubleOperand(const double (&table)[N])
-    {
-        const std::uint8_t selector = byte();
-        return selector < kTableSelectors ? pick(table, selector) : std::bit_cast<double>(u64());
-    }
-
-    std::int32_t framesOperand()
-    {
-        const std::uint8_t selector = byte();
-        return selector < kTableSelectors
-                   ? pick(kFrameCounts, selector)
-                   : static_cast<std::int32_t>(u16() % (kMaxBlockFrames + 1));
-    }
-
-private:
-    const std::uint8_t* data;
-    std::size_t size;
-    std::size_t position = 0;
-};
-
-// What the host knows about one live effect.
+// What the host knows about one live effect: its own test host answers it.
 struct EffectSlot {
     AEffect* effect = nullptr;
-    VstTimeInfo time{};
-    bool giveTime = true;
-    std::array<char, 64> vendor{};
-    std::array<char, 64> product{};
+    std::unique_ptr<testing::TestHost> host = std::make_unique<testing::TestHost>();
     double position = 0.0;
     std::int32_t lastFrames = 0;
-    float largestInput = 0.0f; // magnitude, over every non-NaN input sample fed so far
-    bool fedNonFinite = false;
+    InputHistory fed;
     std::array<float, 8> lastSet{};
     std::array<bool, 8> lastSetValid{};
     bool resumedSinceSet = false;
 };
 
-class Player;
-Player* activePlayer = nullptr;
-
 class Player {
 public:
     Player(const std::uint8_t* data, std::size_t size) : reader(data, size)
     {
-        activePlayer = this;
         // Plans drawn from the same events must be the same on every replay.
         threadSliceRandom().state = 1;
         textBuffer = std::make_unique<char[]>(kTextBufferBytes);
@@ -231,7 +99,6 @@ public:
                 slot.effect = nullptr;
             }
         }
-        activePlayer = nullptr;
     }
 
     Player(const Player&) = delete;
@@ -249,56 +116,8 @@ public:
         return outcome;
     }
 
-    static VstIntPtr callback(AEffect* effect, VstInt32 opcode, VstInt32, VstIntPtr, void* ptr,
-                              float)
-    {
-        Player* player = activePlayer;
-        if (player == nullptr) {
-            return 0;
-        }
-        if (opcode == audioMasterVersion) {
-            return effect == nullptr ? player->versionAnswer : kDefaultVersion;
-        }
-        EffectSlot* slot = player->slotOf(effect);
-        if (slot == nullptr) {
-            return 0;
-        }
-        switch (opcode) {
-        case audioMasterGetTime:
-            return slot->giveTime ? reinterpret_cast<VstIntPtr>(&slot->time) : 0;
-        case audioMasterGetVendorString:
-            if (ptr != nullptr) {
-                std::memcpy(ptr, slot->vendor.data(), slot->vendor.size());
-            }
-            return 1;
-        case audioMasterGetProductString:
-            if (ptr != nullptr) {
-                std::memcpy(ptr, slot->product.data(), slot->product.size());
-            }
-            return 1;
-        default:
-            return 0;
-        }
-    }
-
 private:
-    EffectSlot* slotOf(AEffect* effect)
-    {
-        for (EffectSlot& slot : slots) {
-            if (slot.effect != nullptr && slot.effect == effect) {
-                return &slot;
-            }
-        }
-        return nullptr;
-    }
-
-    void fail(const std::string& what)
-    {
-        if (outcome.ok) {
-            outcome.ok = false;
-            outcome.violation = "event " + std::to_string(outcome.events) + ": " + what;
-        }
-    }
+    void fail(const std::string& what) { outcome.fail("event", outcome.events, what); }
 
     void playEvent(EventKind kind, EffectSlot& slot)
     {
@@ -336,7 +155,7 @@ private:
             vendor(slot);
             break;
         case EventKind::timeInfo:
-            slot.giveTime = (reader.byte() & 1) == 0;
+            slot.host->giveTimeInfo = (reader.byte() & 1) == 0;
             break;
         case EventKind::programName:
             programName(slot);
@@ -348,7 +167,7 @@ private:
 
     void create(EffectSlot& slot)
     {
-        const std::int32_t version = reader.intOperand();
+        const std::int32_t version = reader.operand(table(kInts));
         if (slot.effect != nullptr) {
             return;
         }
@@ -356,9 +175,11 @@ private:
             ++outcome.createsSkipped;
             return;
         }
-        versionAnswer = version;
-        AEffect* effect = vorblexterPluginMain(&Player::callback);
-        versionAnswer = kDefaultVersion;
+        EffectSlot fresh;
+        testing::TestHost& host = *fresh.host;
+        host.versionAnswer = version;
+        AEffect* effect = host.createEffect();
+        host.versionAnswer = kDefaultVersion;
         if (version == 0) {
             if (effect != nullptr) {
                 fail("main answered a record to a host of version 0");
@@ -371,16 +192,12 @@ private:
             return;
         }
         ++outcome.effectsCreated;
-        slot = EffectSlot{};
-        slot.effect = effect;
-        std::strcpy(slot.vendor.data(), "Steinberg");
-        std::strcpy(slot.product.data(), "host event player");
+        fresh.effect = effect;
+        host.setProduct("host event player");
         // 240 BPM at 1000 Hz: a 250-frame beat, a default loop of 1000 frames.
-        slot.time.tempo = 240.0;
-        slot.time.sampleRate = 1000.0;
-        slot.time.timeSigNumerator = 4;
-        slot.time.timeSigDenominator = 4;
-        slot.time.flags = kVstTransportPlaying | kVstTempoValid | kVstTimeSigValid;
+        host.setTransport(240.0, 1000.0);
+        host.timeInfo.flags = kVstTransportPlaying | kVstTempoValid | kVstTimeSigValid;
+        slot = std::move(fresh);
         if (effect->magic != kEffectMagic || effect->numInputs != 2 || effect->numOutputs != 2 ||
             effect->numParams != 8 || effect->processReplacing == nullptr) {
             fail("record does not describe a stereo effect with 8 parameters");
@@ -394,6 +211,7 @@ private:
         }
         const VstIntPtr answer =
             slot.effect->dispatcher(slot.effect, effClose, 0, 0, nullptr, 0.0f);
+        slot.host->forget(slot.effect);
         slot.effect = nullptr;
         if (answer != 1) {
             fail("effClose answered " + std::to_string(answer));
@@ -402,8 +220,8 @@ private:
 
     void setParameter(EffectSlot& slot)
     {
-        const std::int32_t index = reader.intOperand();
-        const float value = reader.floatOperand();
+        const std::int32_t index = reader.operand(table(kInts));
+        const float value = reader.operand(table(kFloats));
         if (slot.effect == nullptr) {
             return;
         }
@@ -416,7 +234,7 @@ private:
 
     void getParameter(EffectSlot& slot)
     {
-        const std::int32_t index = reader.intOperand();
+        const std::int32_t index = reader.operand(table(kInts));
         if (slot.effect == nullptr) {
             return;
         }
@@ -474,15 +292,15 @@ private:
     void dispatch(EffectSlot& slot)
     {
         const VstInt32 opcode = static_cast<VstInt32>(reader.byte() % 76) - 5;
-        const std::int32_t index = reader.intOperand();
-        const std::int32_t value = reader.intOperand();
+        const std::int32_t index = reader.operand(table(kInts));
+        const std::int32_t value = reader.operand(table(kInts));
         const std::uint8_t textMode = reader.byte();
         char* text = nullptr;
         if (textMode % 4 != 0) {
             fillTextBuffer(textMode);
             text = textBuffer.get();
         }
-        const float opt = reader.floatOperand();
+        const float opt = reader.operand(table(kFloats));
         if (opcode == effClose) {
             close(slot);
             return;
@@ -507,8 +325,8 @@ private:
     void hostSettings(EffectSlot& slot)
     {
         const std::uint8_t choice = reader.byte() % 3;
-        const std::int32_t frames = choice != 0 ? reader.intOperand() : 0;
-        const float rate = choice != 1 ? reader.floatOperand() : 0.0f;
+        const std::int32_t frames = choice != 0 ? reader.operand(table(kInts)) : 0;
+        const float rate = choice != 1 ? reader.operand(table(kFloats)) : 0.0f;
         if (slot.effect == nullptr) {
             return;
         }
@@ -520,33 +338,22 @@ private:
 
     void transport(EffectSlot& slot)
     {
-        double tempo = reader.doubleOperand(kTempos);
-        const double rate = reader.doubleOperand(kSampleRates);
-        const std::int32_t numerator = reader.intOperand(kNumerators);
-        // A beat longer than kMaxFramesPerBeat frames that the effect could still accept is
-        // folded to at most kMaxFramesPerBeat frames (see the header). Folding rather than
-        // clamping keeps different long beats apart, so loop and slice lengths still vary.
-        const double framesPerBeat = 60.0 / tempo * rate;
-        if (tempo > 0.0 && rate > 0.0 && std::isfinite(framesPerBeat) &&
-            framesPerBeat > kMaxFramesPerBeat && framesPerBeat <= kRefusedFramesPerBeat) {
-            const double folded = std::max(std::fmod(framesPerBeat, kMaxFramesPerBeat), 1.0);
-            tempo = rate * 60.0 / folded;
-        }
-        slot.time.tempo = tempo;
-        slot.time.sampleRate = rate;
-        slot.time.timeSigNumerator = numerator;
+        const double tempo = reader.operand(table(kTempos));
+        const double rate = reader.operand(table(kSampleRates));
+        const std::int32_t numerator = reader.operand(table(kNumerators));
+        slot.host->timeInfo.tempo = foldedTempo(tempo, rate);
+        slot.host->timeInfo.sampleRate = rate;
+        slot.host->timeInfo.timeSigNumerator = numerator;
     }
 
     void vendor(EffectSlot& slot)
     {
         const std::uint8_t choice = reader.byte();
-        slot.vendor.fill('\0');
         if (choice < kTableSelectors) {
-            const char* text = pick(kVendors, choice);
-            std::memcpy(slot.vendor.data(), text, std::strlen(text));
+            slot.host->setVendor(pick(table(kVendors), choice));
             return;
         }
-        for (char& c : slot.vendor) {
+        for (char& c : slot.host->vendor) {
             c = static_cast<char>(reader.byte());
         }
     }
@@ -585,87 +392,22 @@ private:
         case kMoveStand:
             return last;
         case kMoveBack:
-            return last - (static_cast<double>(reader.u16()) + 1.0);
+            return last - (static_cast<double>(reader.bits(2)) + 1.0);
         case kMoveForward:
-            return last + static_cast<double>(reader.u16());
+            return last + static_cast<double>(reader.bits(2));
         case kMoveNegative:
-            return pick(kNegativePositions, reader.byte());
+            return pick(table(kNegativePositions), reader.byte());
         case kMoveExtreme:
-            return pick(kExtremePositions, reader.byte());
+            return pick(table(kExtremePositions), reader.byte());
         default:
-            return std::bit_cast<double>(reader.u64());
-        }
-    }
-
-    void fillInput(std::uint8_t pattern, std::vector<float>& left, std::vector<float>& right)
-    {
-        const std::size_t frames = left.size();
-        std::uint32_t noise = 1;
-        auto nextNoise = [&noise]() {
-            noise = noise * 1664525u + 1013904223u;
-            return static_cast<float>(static_cast<std::int32_t>(noise >> 8) - (1 << 23)) /
-                   static_cast<float>(1 << 23);
-        };
-        switch (pattern % 8) {
-        case kInputSilence:
-            std::fill(left.begin(), left.end(), 0.0f);
-            std::fill(right.begin(), right.end(), 0.0f);
-            break;
-        case kInputRamp:
-            for (std::size_t k = 0; k < frames; ++k) {
-                const auto value =
-                    static_cast<float>(static_cast<double>(k + 1) / (kMaxBlockFrames + 1));
-                left[k] = value;
-                right[k] = -value;
-            }
-            break;
-        case kInputConstant: {
-            const float value = reader.floatOperand();
-            std::fill(left.begin(), left.end(), value);
-            std::fill(right.begin(), right.end(), value);
-            break;
-        }
-        case kInputRaw: {
-            const std::size_t count = 1 + reader.byte() % 8;
-            float values[8];
-            for (std::size_t i = 0; i < count; ++i) {
-                values[i] = reader.rawFloat();
-            }
-            for (std::size_t k = 0; k < frames; ++k) {
-                left[k] = values[k % count];
-                right[k] = values[(k + 1) % count];
-            }
-            break;
-        }
-        case kInputSquare:
-        case kInputHuge: {
-            const float level = pattern % 8 == kInputSquare ? 1.0f : 1.7e38f;
-            for (std::size_t k = 0; k < frames; ++k) {
-                left[k] = k % 2 == 0 ? level : -level;
-                right[k] = -left[k];
-            }
-            break;
-        }
-        default: { // noise, and noise with one bad sample
-            noise = reader.byte() + 1u;
-            for (std::size_t k = 0; k < frames; ++k) {
-                left[k] = nextNoise();
-                right[k] = nextNoise();
-            }
-            const std::uint8_t where = pattern % 8 == kInputOneBad ? reader.byte() : 0;
-            if (pattern % 8 == kInputOneBad && frames > 0) {
-                const float bad = where % 2 == 0 ? kFloatNaN : kFloatInf;
-                (where % 4 < 2 ? left : right)[(where * 131u) % frames] = bad;
-            }
-            break;
-        }
+            return fromBits<double>(reader.bits(8));
         }
     }
 
     void process(EffectSlot& slot)
     {
         const std::uint8_t flags = reader.byte();
-        const std::int32_t frames = reader.framesOperand();
+        const std::int32_t frames = reader.count(table(kFrameCounts), kMaxBlockFrames);
         const double position = nextPosition(slot);
         const std::uint8_t pattern = reader.byte();
 
@@ -679,12 +421,13 @@ private:
         const auto size = static_cast<std::size_t>(plays ? counted : 0);
         std::vector<float> inLeft(size);
         std::vector<float> inRight(size);
-        fillInput(pattern, inLeft, inRight);
+        fillSignal(pick(table(kSignals), pattern), reader, table(kFloats), kMaxBlockFrames, inLeft,
+                   inRight);
         if (!plays) {
             return;
         }
         outcome.framesPlayed += counted;
-        slot.time.samplePos = position;
+        slot.host->timeInfo.samplePos = position;
         const std::vector<float> sentLeft = inLeft;
         const std::vector<float> sentRight = inRight;
         std::vector<float> outLeft(size, kFloatNaN);
@@ -701,16 +444,8 @@ private:
         float** in = nullBuffers ? nothing : inputs;
         float** out = nullBuffers ? nothing : outputs;
 
-        for (std::size_t k = 0; k < size; ++k) {
-            for (const float sample : {sentLeft[k], sentRight[k]}) {
-                if (!std::isfinite(sample)) {
-                    slot.fedNonFinite = true;
-                }
-                if (!std::isnan(sample)) {
-                    slot.largestInput = std::max(slot.largestInput, std::fabs(sample));
-                }
-            }
-        }
+        slot.fed.feed(sentLeft);
+        slot.fed.feed(sentRight);
 
         if ((flags & kProcessAccumulating) != 0) {
             slot.effect->process(slot.effect, in, out, frames);
@@ -730,27 +465,10 @@ private:
     void checkChannel(const EffectSlot& slot, const std::vector<float>& sent, const float* output,
                       const char* channel)
     {
-        for (std::size_t k = 0; k < sent.size(); ++k) {
-            const float out = output[k];
-            if (sameBits(out, sent[k])) {
-                continue;
-            }
-            ++outcome.framesChanged;
-            if (!std::isfinite(out)) {
-                if (!slot.fedNonFinite) {
-                    fail(std::string("non-finite output from finite input, ") + channel +
-                         " frame " + std::to_string(k));
-                    return;
-                }
-                if (std::isnan(out)) {
-                    continue;
-                }
-            }
-            if (std::fabs(out) > slot.largestInput) {
-                fail(std::string("output louder than any input, ") + channel + " frame " +
-                     std::to_string(k));
-                return;
-            }
+        const std::string broken =
+            checkOutput(slot.fed, sent, output, true, channel, outcome.framesChanged);
+        if (!broken.empty()) {
+            fail(broken);
         }
     }
 
@@ -758,7 +476,6 @@ private:
     std::array<EffectSlot, kSlotCount> slots{};
     std::unique_ptr<char[]> textBuffer;
     PlayOutcome outcome;
-    VstIntPtr versionAnswer = kDefaultVersion;
 };
 
 } // namespace
@@ -771,46 +488,14 @@ PlayOutcome playHostEvents(const std::uint8_t* data, std::size_t size)
 
 void HostEventWriter::event(int slot, EventKind kind)
 {
-    byte(static_cast<std::uint8_t>((slot % kSlotCount) * kEventKindCount + static_cast<int>(kind)));
-}
-
-void HostEventWriter::byte(std::uint8_t value)
-{
-    data.push_back(value);
-}
-
-void HostEventWriter::operand(int selector, std::uint64_t bits, int byteCount)
-{
-    if (selector >= 0) {
-        byte(static_cast<std::uint8_t>(selector));
-        return;
-    }
-    byte(0xFF);
-    for (int shift = 0; shift < 8 * byteCount; shift += 8) {
-        byte(static_cast<std::uint8_t>(bits >> shift));
-    }
-}
-
-void HostEventWriter::floatValue(float value)
-{
-    operand(selectorOf(kFloats, value), std::bit_cast<std::uint32_t>(value), 4);
-}
-
-void HostEventWriter::intValue(std::int32_t value)
-{
-    operand(selectorOf(kInts, value), static_cast<std::uint32_t>(value), 4);
-}
-
-void HostEventWriter::frames(std::int32_t value)
-{
-    const std::int32_t count = std::clamp<std::int32_t>(value, 0, kMaxBlockFrames);
-    operand(selectorOf(kFrameCounts, count), static_cast<std::uint32_t>(count), 2);
+    out.byte(
+        static_cast<std::uint8_t>((slot % kSlotCount) * kEventKindCount + static_cast<int>(kind)));
 }
 
 HostEventWriter& HostEventWriter::create(int slot, std::int32_t versionAnswer)
 {
     event(slot, EventKind::create);
-    intValue(versionAnswer);
+    out.operand(table(kInts), versionAnswer);
     return *this;
 }
 
@@ -823,15 +508,15 @@ HostEventWriter& HostEventWriter::close(int slot)
 HostEventWriter& HostEventWriter::setParameter(int slot, std::int32_t index, float value)
 {
     event(slot, EventKind::setParameter);
-    intValue(index);
-    floatValue(value);
+    out.operand(table(kInts), index);
+    out.operand(table(kFloats), value);
     return *this;
 }
 
 HostEventWriter& HostEventWriter::getParameter(int slot, std::int32_t index)
 {
     event(slot, EventKind::getParameter);
-    intValue(index);
+    out.operand(table(kInts), index);
     return *this;
 }
 
@@ -839,37 +524,37 @@ HostEventWriter& HostEventWriter::dispatch(int slot, VstInt32 opcode, std::int32
                                            std::int32_t value, std::uint8_t textMode, float opt)
 {
     event(slot, EventKind::dispatch);
-    byte(static_cast<std::uint8_t>(opcode + 5));
-    intValue(index);
-    intValue(value);
-    byte(textMode);
+    out.byte(static_cast<std::uint8_t>(opcode + 5));
+    out.operand(table(kInts), index);
+    out.operand(table(kInts), value);
+    out.byte(textMode);
     if (textMode % 4 == 3) {
-        byte(0); // no bytes of its own: the buffer is all 'A', unterminated
+        out.byte(0); // no bytes of its own: the buffer is all 'A', unterminated
     }
-    floatValue(opt);
+    out.operand(table(kFloats), opt);
     return *this;
 }
 
 HostEventWriter& HostEventWriter::mainsChanged(int slot, bool on)
 {
     event(slot, EventKind::mainsChanged);
-    byte(on ? 1 : 0);
+    out.byte(on ? 1 : 0);
     return *this;
 }
 
 HostEventWriter& HostEventWriter::sampleRate(int slot, float rate)
 {
     event(slot, EventKind::hostSettings);
-    byte(0);
-    floatValue(rate);
+    out.byte(0);
+    out.operand(table(kFloats), rate);
     return *this;
 }
 
 HostEventWriter& HostEventWriter::blockSize(int slot, std::int32_t frames)
 {
     event(slot, EventKind::hostSettings);
-    byte(1);
-    intValue(frames);
+    out.byte(1);
+    out.operand(table(kInts), frames);
     return *this;
 }
 
@@ -877,14 +562,14 @@ HostEventWriter& HostEventWriter::process(int slot, std::int32_t frameCount, std
                                           std::uint8_t move, std::uint8_t pattern)
 {
     event(slot, EventKind::process);
-    byte(flags);
-    frames(frameCount);
-    byte(move);
+    out.byte(flags);
+    out.count(table(kFrameCounts), std::clamp<std::int32_t>(frameCount, 0, kMaxBlockFrames));
+    out.byte(move);
     if (move == kMoveBack || move == kMoveForward) {
-        byte(0);
-        byte(1); // 256 frames
+        out.byte(0);
+        out.byte(1); // 256 frames
     }
-    byte(pattern);
+    out.byte(pattern);
     return *this;
 }
 
@@ -892,14 +577,11 @@ HostEventWriter& HostEventWriter::processAt(int slot, std::int32_t frameCount, d
                                             std::uint8_t flags, std::uint8_t pattern)
 {
     event(slot, EventKind::process);
-    byte(flags);
-    frames(frameCount);
-    byte(kMoveRaw);
-    const auto bits = std::bit_cast<std::uint64_t>(samplePos);
-    for (int shift = 0; shift < 64; shift += 8) {
-        byte(static_cast<std::uint8_t>(bits >> shift));
-    }
-    byte(pattern);
+    out.byte(flags);
+    out.count(table(kFrameCounts), std::clamp<std::int32_t>(frameCount, 0, kMaxBlockFrames));
+    out.byte(kMoveRaw);
+    out.bits(std::bit_cast<std::uint64_t>(samplePos), 8);
+    out.byte(pattern);
     return *this;
 }
 
@@ -907,7 +589,7 @@ HostEventWriter& HostEventWriter::processNoise(int slot, std::int32_t frameCount
                                                std::uint8_t flags)
 {
     process(slot, frameCount, flags, kMoveAdvance, kInputNoise);
-    byte(seed);
+    out.byte(seed);
     return *this;
 }
 
@@ -915,8 +597,8 @@ HostEventWriter& HostEventWriter::processWithBadSample(int slot, std::int32_t fr
                                                        std::uint8_t where)
 {
     process(slot, frameCount, 0, kMoveAdvance, kInputOneBad);
-    byte(1);
-    byte(where);
+    out.byte(1);
+    out.byte(where);
     return *this;
 }
 
@@ -924,18 +606,18 @@ HostEventWriter& HostEventWriter::transport(int slot, double tempo, double sampl
                                             std::int32_t numerator)
 {
     event(slot, EventKind::transport);
-    operand(selectorOf(kTempos, tempo), std::bit_cast<std::uint64_t>(tempo), 8);
-    operand(selectorOf(kSampleRates, sampleRate), std::bit_cast<std::uint64_t>(sampleRate), 8);
-    operand(selectorOf(kNumerators, numerator), static_cast<std::uint32_t>(numerator), 4);
+    out.operand(table(kTempos), tempo);
+    out.operand(table(kSampleRates), sampleRate);
+    out.operand(table(kNumerators), numerator);
     return *this;
 }
 
 HostEventWriter& HostEventWriter::vendorBytes(int slot, const std::array<char, 64>& bytes)
 {
     event(slot, EventKind::vendor);
-    byte(0xFF);
+    out.byte(0xFF);
     for (const char c : bytes) {
-        byte(static_cast<std::uint8_t>(c));
+        out.byte(static_cast<std::uint8_t>(c));
     }
     return *this;
 }
@@ -950,7 +632,7 @@ HostEventWriter& HostEventWriter::vendorText(int slot, const std::string& text)
 HostEventWriter& HostEventWriter::timeInfo(int slot, bool give)
 {
     event(slot, EventKind::timeInfo);
-    byte(give ? 0 : 1);
+    out.byte(give ? 0 : 1);
     return *this;
 }
 
@@ -958,9 +640,9 @@ HostEventWriter& HostEventWriter::programName(int slot, const std::string& name)
 {
     event(slot, EventKind::programName);
     const std::size_t length = std::min<std::size_t>(name.size(), 255);
-    byte(static_cast<std::uint8_t>(length));
+    out.byte(static_cast<std::uint8_t>(length));
     for (std::size_t i = 0; i < length; ++i) {
-        byte(static_cast<std::uint8_t>(name[i]));
+        out.byte(static_cast<std::uint8_t>(name[i]));
     }
     return *this;
 }

@@ -3,27 +3,22 @@
 // entry and every regression replays in CI exactly as the fuzzer saw it.
 //
 // Everything reaches the effects through the entry point and the five record entries, as a host
-// would. The player is the host: it answers the callback for each live effect from that effect's
-// own transport, time-record choice and vendor text (the callback has no context argument, so
-// effects are told apart by their record's address).
+// would. Each live effect has a test host of its own (tests/support/test_host.h), which answers
+// it from that effect's own transport, time-record choice and vendor text.
 //
-// Byte format. Any byte string is a valid sequence; operands past the end read as zero and the
-// sequence ends with the bytes. Each event starts with one byte e: kind = e % kEventKindCount,
-// slot = (e / kEventKindCount) % kSlotCount. Operands follow; HostEventWriter shows each kind's
-// layout. A "float", "int" or "double" operand is a selector byte: below 128 it picks an entry of
-// a table of telling values (edges of the parameter steps, NaN, infinities, denormals, extremes),
-// otherwise the next 4 (8 for doubles) bytes are the value's raw bits, little-endian.
+// Byte format (operands as fuzz/fuzz_core.h reads them). Each event starts with one byte e:
+// kind = e % kEventKindCount, slot = (e / kEventKindCount) % kSlotCount. Operands follow;
+// HostEventWriter shows each kind's layout.
 //
-// Checks, per block: outputs are finite while every input the effect was ever fed was finite;
-// every output sample is bit for bit the input sample of its own frame and channel, or no larger
-// in magnitude than the largest input sample fed to that effect so far (a captured sample times a
-// gain in [0, 1], zero included). Besides: `main` answers null exactly when the host reports
-// version 0; effClose answers 1; texts the effect writes end within 32 bytes; getParameter gives
-// back the value last set until a resume, and finite values after one; a program name round-trips.
+// Checks, per block: those of fuzz/fuzz_core.h on both channels. Besides: `main` answers null
+// exactly when the host reports version 0; effClose answers 1; texts the effect writes end
+// within 32 bytes; getParameter gives back the value last set until a resume, and finite values
+// after one; a program name round-trips.
 //
 // Single-threaded: one player plays at a time on one thread.
 #pragma once
 
+#include "fuzz/fuzz_core.h"
 #include "host/vst_abi.h"
 
 #include <array>
@@ -70,40 +65,30 @@ enum PositionMove : std::uint8_t {
     kMoveRaw = 15,     // a raw double follows
 };
 
-// Input patterns of a process event (the byte modulo 8).
+// Input patterns of a process event (the byte modulo 8): the signals of fuzz/fuzz_core.h.
 enum InputPattern : std::uint8_t {
-    kInputSilence = 0,
-    kInputRamp = 1,     // small values naming their frame, opposite signs per channel
-    kInputConstant = 2, // a float operand follows
-    kInputNoise = 3,    // a seed byte follows
-    kInputRaw = 4,      // a count byte (1 to 8) and that many raw floats follow, tiled
-    kInputSquare = 5,   // full scale, alternating
-    kInputHuge = 6,     // half the largest float, alternating
-    kInputOneBad = 7,   // noise with one NaN or infinity; a position byte follows
+    kInputSilence,
+    kInputRamp,
+    kInputConstant,
+    kInputNoise,
+    kInputRaw,
+    kInputSquare,
+    kInputHuge,
+    kInputOneBad,
 };
 
 // Bounds that keep one input's run short and its memory small, so the fuzzer spends its time on
 // many different sequences rather than on a few long ones; every path of the effect is reached
 // with loops of a few hundred frames.
 // - Blocks past kMaxFramesPerInput frames in all (over every effect) are read but not played.
-// - A transport whose beat lasts more than kMaxFramesPerBeat frames but which the effect could
-//   still accept (a beat of at most 10^9 frames) gets a raised tempo: its beat length is folded
-//   into 1 to kMaxFramesPerBeat frames. Accepted loops then stay at or below 64 beats x 256 =
-//   16384 frames, which an input can capture and play; a longer loop could never complete its
-//   capture within the frame bound, and each set-up would only cost the time of clearing it.
-//   The effect would legitimately allocate up to 8 GB for the longest loop it accepts, which is
-//   no fault. Longer beats, zero, negative and non-finite tempos and rates are played as given:
-//   the effect refuses them without allocating.
+// - A transport's tempo is folded as fuzz/fuzz_core.h says (foldedTempo). The effect would
+//   legitimately allocate up to 8 GB for the longest loop it accepts, which is no fault.
 // - `create` events past kMaxEffectsPerInput effects made are read but make none.
 inline constexpr std::int64_t kMaxFramesPerInput = 16384;
-inline constexpr double kMaxFramesPerBeat = 256.0;
-inline constexpr double kRefusedFramesPerBeat = 1.0e9;
 inline constexpr int kMaxEffectsPerInput = 3;
 inline constexpr std::size_t kTextBufferBytes = 256;
 
-struct PlayOutcome {
-    bool ok = true;
-    std::string violation; // what broke, with the event number; empty when ok
+struct PlayOutcome : Verdict {
     std::size_t events = 0;
     std::size_t blocks = 0;
     std::int64_t framesChanged = 0; // output samples that differ from their own input sample
@@ -118,9 +103,8 @@ struct PlayOutcome {
 // closes whatever is still open at the end.
 PlayOutcome playHostEvents(const std::uint8_t* data, std::size_t size);
 
-// Builds byte strings in the player's format, for seed corpora and tests. Every value decodes to
-// exactly what was passed: a value found in its operand's table is written as its one-byte
-// selector (short seeds leave the fuzzer more room), any other raw.
+// Builds byte strings in the player's format, for seed corpora and tests; every value decodes to
+// exactly what was passed.
 class HostEventWriter {
 public:
     HostEventWriter& create(int slot, std::int32_t versionAnswer = 2400);
@@ -145,19 +129,12 @@ public:
     HostEventWriter& timeInfo(int slot, bool give);
     HostEventWriter& programName(int slot, const std::string& name);
 
-    const std::vector<std::uint8_t>& bytes() const { return data; }
+    const std::vector<std::uint8_t>& bytes() const { return out.bytes(); }
 
 private:
     void event(int slot, EventKind kind);
-    void byte(std::uint8_t value);
-    // A selector below 128 when the value is in the operand's table, else 0xFF and byteCount
-    // bytes of `bits`, little-endian.
-    void operand(int selector, std::uint64_t bits, int byteCount);
-    void floatValue(float value);
-    void intValue(std::int32_t value);
-    void frames(std::int32_t value);
 
-    std::vector<std::uint8_t> data;
+    ByteWriter out;
 };
 
 } // namespace vorblexter::fuzzing

@@ -23,7 +23,6 @@ constexpr float kFloatNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kFloatInf = std::numeric_limits<float>::infinity();
 constexpr double kDoubleNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kDoubleInf = std::numeric_limits<double>::infinity();
-constexpr std::uint8_t kTableSelectors = 128;
 
 // Control values: every step edge and range end of the eight parameters, and beyond.
 constexpr float kFloats[] = {
@@ -154,6 +153,9 @@ constexpr std::uint32_t kRawTypes[] = {
 constexpr std::uint32_t kSequenceTypes[] = {kSequence, kSequence, kChunk};
 constexpr std::uint32_t kSequenceUnits[] = {0, kFrameTime, kBeatTime};
 
+constexpr Signal kSignals[] = {Signal::silence, Signal::ramp, Signal::constant,
+                               Signal::noise,   Signal::huge, Signal::oneBad};
+
 // Guards and unwritten output: a NaN no arithmetic produces, so a sample read from outside a
 // buffer, or an output left unwritten, shows up as a non-finite output.
 constexpr std::uint32_t kGuardBits = 0x7FA5A5A5u;
@@ -166,78 +168,6 @@ constexpr float guardValue()
 {
     return std::bit_cast<float>(kGuardBits);
 }
-
-bool sameBits(float a, float b)
-{
-    return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
-}
-
-template <typename T, std::size_t N> T pick(const T (&table)[N], std::uint8_t selector)
-{
-    return table[selector % N];
-}
-
-template <typename T, std::size_t N> int selectorOf(const T (&table)[N], T value)
-{
-    for (std::size_t i = 0; i < N; ++i) {
-        if (std::memcmp(&table[i], &value, sizeof(T)) == 0) {
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
-}
-
-// Reads operands from the front of the input; past its end every byte reads as zero.
-class ByteReader {
-public:
-    ByteReader(const std::uint8_t* data, std::size_t size) : data(data), size(size) {}
-
-    bool atEnd() const { return position >= size; }
-    std::uint8_t byte() { return position < size ? data[position++] : 0; }
-
-    std::uint64_t bits(int byteCount)
-    {
-        std::uint64_t value = 0;
-        for (int shift = 0; shift < 8 * byteCount; shift += 8) {
-            value |= static_cast<std::uint64_t>(byte()) << shift;
-        }
-        return value;
-    }
-
-    float floatOperand()
-    {
-        const std::uint8_t selector = byte();
-        return selector < kTableSelectors
-                   ? pick(kFloats, selector)
-                   : std::bit_cast<float>(static_cast<std::uint32_t>(bits(4)));
-    }
-
-    template <std::size_t N> double doubleOperand(const double (&table)[N])
-    {
-        const std::uint8_t selector = byte();
-        return selector < kTableSelectors ? pick(table, selector) : std::bit_cast<double>(bits(8));
-    }
-
-    std::uint32_t wordOperand()
-    {
-        const std::uint8_t selector = byte();
-        return selector < kTableSelectors ? pick(kWords, selector)
-                                          : static_cast<std::uint32_t>(bits(4));
-    }
-
-    std::uint32_t framesOperand()
-    {
-        const std::uint8_t selector = byte();
-        return selector < kTableSelectors
-                   ? pick(kRunFrames, selector)
-                   : static_cast<std::uint32_t>(bits(2) % (kLv2MaxRunFrames + 1));
-    }
-
-private:
-    const std::uint8_t* data;
-    std::size_t size;
-    std::size_t position = 0;
-};
 
 // Appends atoms in host byte order, each padded to 8 bytes as the atom forge pads them.
 class AtomBytes {
@@ -315,8 +245,7 @@ struct InstanceSlot {
     // Controls: port p's value at index 2p + 1, guard between.
     std::array<float, 2 * kPortCount + 1> controls{};
     std::array<float, kPortCount> controlValues{};
-    float largestInput = 0.0f; // magnitude, over every non-NaN input sample fed so far
-    bool fedNonFinite = false;
+    InputHistory fed;
     bool sentEvents = false;
 };
 
@@ -358,13 +287,7 @@ public:
     }
 
 private:
-    void fail(const std::string& what)
-    {
-        if (outcome.ok) {
-            outcome.ok = false;
-            outcome.violation = "call " + std::to_string(outcome.calls) + ": " + what;
-        }
-    }
+    void fail(const std::string& what) { outcome.fail("call", outcome.calls, what); }
 
     // Every call reads all its operands, live instance or not, so that the meaning of the bytes
     // after it never depends on which slots are live.
@@ -396,7 +319,7 @@ private:
 
     void instantiate(InstanceSlot& slot)
     {
-        const double rate = reader.doubleOperand(kSampleRates);
+        const double rate = reader.operand(table(kSampleRates));
         const std::uint8_t options = reader.byte();
         if (slot.handle != nullptr) {
             return;
@@ -515,64 +438,9 @@ private:
     void control(InstanceSlot& slot)
     {
         const std::uint32_t port = kPortFirstParameter + reader.byte() % 8;
-        const float value = reader.floatOperand();
+        const float value = reader.operand(table(kFloats));
         if (slot.handle != nullptr) {
             slot.controlValues[port] = value;
-        }
-    }
-
-    static std::uint32_t nextNoise(std::uint32_t& noise)
-    {
-        noise = noise * 1664525u + 1013904223u;
-        return noise;
-    }
-
-    static float noiseSample(std::uint32_t& noise)
-    {
-        return static_cast<float>(static_cast<std::int32_t>(nextNoise(noise) >> 8) - (1 << 23)) /
-               static_cast<float>(1 << 23);
-    }
-
-    void fillInput(std::uint8_t pattern, float* left, float* right, std::size_t frames)
-    {
-        switch (pattern % 6) {
-        case kLv2InputSilence:
-            std::fill(left, left + frames, 0.0f);
-            std::fill(right, right + frames, 0.0f);
-            break;
-        case kLv2InputRamp:
-            for (std::size_t k = 0; k < frames; ++k) {
-                left[k] = static_cast<float>(static_cast<double>(k + 1) / (kLv2MaxRunFrames + 1));
-                right[k] = -left[k];
-            }
-            break;
-        case kLv2InputConstant: {
-            const float value = reader.floatOperand();
-            std::fill(left, left + frames, value);
-            std::fill(right, right + frames, value);
-            break;
-        }
-        case kLv2InputHuge:
-            for (std::size_t k = 0; k < frames; ++k) {
-                left[k] = k % 2 == 0 ? 1.7e38f : -1.7e38f;
-                right[k] = -left[k];
-            }
-            break;
-        default: { // noise, and noise with one bad sample
-            std::uint32_t noise = reader.byte() + 1u;
-            for (std::size_t k = 0; k < frames; ++k) {
-                left[k] = noiseSample(noise);
-                right[k] = noiseSample(noise);
-            }
-            if (pattern % 6 == kLv2InputOneBad) {
-                const std::uint8_t where = reader.byte();
-                if (frames > 0) {
-                    const float bad = where % 2 == 0 ? kFloatNaN : kFloatInf;
-                    (where % 4 < 2 ? left : right)[(where * 131u) % frames] = bad;
-                }
-            }
-            break;
-        }
         }
     }
 
@@ -609,17 +477,6 @@ private:
         default:
             return std::numeric_limits<std::int64_t>::min();
         }
-    }
-
-    // The tempo the player sends for `value`: long beats folded as the header says.
-    static double foldedTempo(double value, double rate)
-    {
-        const double framesPerBeat = 60.0 / value * rate;
-        if (value > 0.0 && rate > 0.0 && std::isfinite(framesPerBeat) &&
-            framesPerBeat > kLv2MaxFramesPerBeat && framesPerBeat <= kLv2RefusedFramesPerBeat) {
-            return rate * 60.0 / std::max(std::fmod(framesPerBeat, kLv2MaxFramesPerBeat), 1.0);
-        }
-        return value;
     }
 
     // An atom of type `type` holding `value`, padded; type 0 is the key's usual type.
@@ -689,8 +546,8 @@ private:
             if ((mask & (1u << key)) == 0) {
                 continue;
             }
-            const std::uint32_t chosen = pick(kValueTypes, reader.byte());
-            double value = reader.doubleOperand(kValues);
+            const std::uint32_t chosen = pick(table(kValueTypes), reader.byte());
+            double value = reader.operand(table(kValues));
             if (key == kKeyBeatsPerMinute) {
                 value = foldedTempo(value, rate);
             }
@@ -709,9 +566,9 @@ private:
         const std::uint8_t typeChoice = header & 3;
         const std::uint8_t unitChoice = (header >> 2) & 3;
         const std::uint32_t type =
-            typeChoice < 3 ? kSequenceTypes[typeChoice] : reader.wordOperand();
+            typeChoice < 3 ? kSequenceTypes[typeChoice] : reader.operand(table(kWords));
         const std::uint32_t unit =
-            unitChoice < 3 ? kSequenceUnits[unitChoice] : reader.wordOperand();
+            unitChoice < 3 ? kSequenceUnits[unitChoice] : reader.operand(table(kWords));
         const std::size_t cut = (header & 16) != 0 ? reader.byte() % 64 : 0;
         eventCount = reader.byte() % 9;
 
@@ -730,7 +587,7 @@ private:
             if (kind == Lv2AtomEventKind::raw) {
                 const std::uint8_t typeSelector = reader.byte();
                 const std::uint32_t bodyType = typeSelector < kTableSelectors
-                                                   ? pick(kRawTypes, typeSelector)
+                                                   ? pick(table(kRawTypes), typeSelector)
                                                    : static_cast<std::uint32_t>(reader.bits(4));
                 const std::uint8_t sizeSelector = reader.byte();
                 const std::uint32_t claimed = sizeSelector < kTableSelectors
@@ -749,7 +606,7 @@ private:
                 if (kind == Lv2AtomEventKind::corrupt) {
                     const std::size_t words = (out.size() - start) / 4;
                     const std::size_t word = reader.byte() % words;
-                    out.setU32(start + 4 * word, reader.wordOperand());
+                    out.setU32(start + 4 * word, reader.operand(table(kWords)));
                 }
             }
             out.pad();
@@ -785,7 +642,7 @@ private:
 
     void run(InstanceSlot& slot)
     {
-        const std::uint32_t frames = reader.framesOperand();
+        const std::uint32_t frames = reader.count(table(kRunFrames), kLv2MaxRunFrames);
         const std::uint8_t flags = reader.byte();
         const std::uint8_t offsetByte = reader.byte();
         const std::uint8_t pattern = reader.byte();
@@ -807,7 +664,8 @@ private:
         }
         std::vector<float> sentLeft(frames);
         std::vector<float> sentRight(frames);
-        fillInput(pattern, sentLeft.data(), sentRight.data(), frames);
+        fillSignal(pick(table(kSignals), pattern), reader, table(kFloats), kLv2MaxRunFrames,
+                   sentLeft, sentRight);
         std::size_t eventCount = 0;
         std::vector<std::uint8_t> sequence = readSequence(slot, frames, eventCount);
         if (!plays) {
@@ -853,14 +711,8 @@ private:
         } else if (slot.connections[kPortControl] != Connection::never) {
             descriptor->connect_port(slot.handle, kPortControl, nullptr);
         }
-        for (std::size_t k = 0; k < frames; ++k) {
-            for (const float sample : {sentLeft[k], sentRight[k]}) {
-                slot.fedNonFinite = slot.fedNonFinite || !std::isfinite(sample);
-                if (!std::isnan(sample)) {
-                    slot.largestInput = std::max(slot.largestInput, std::fabs(sample));
-                }
-            }
-        }
+        slot.fed.feed(sentLeft);
+        slot.fed.feed(sentRight);
 
         descriptor->run(slot.handle, frames);
         ++outcome.runs;
@@ -951,32 +803,10 @@ private:
     void checkChannel(const InstanceSlot& slot, const std::vector<float>& sent, const float* output,
                       const char* channel)
     {
-        for (std::size_t k = 0; k < sent.size(); ++k) {
-            const float out = output[k];
-            if (sameBits(out, sent[k])) {
-                continue;
-            }
-            ++outcome.framesChanged;
-            if (!slot.sentEvents) {
-                fail(std::string("no transport was sent, yet the output differs, ") + channel +
-                     " frame " + std::to_string(k));
-                return;
-            }
-            if (!std::isfinite(out)) {
-                if (!slot.fedNonFinite) {
-                    fail(std::string("non-finite output from finite input, ") + channel +
-                         " frame " + std::to_string(k));
-                    return;
-                }
-                if (std::isnan(out)) {
-                    continue;
-                }
-            }
-            if (std::fabs(out) > slot.largestInput) {
-                fail(std::string("output louder than any input, ") + channel + " frame " +
-                     std::to_string(k));
-                return;
-            }
+        const std::string broken =
+            checkOutput(slot.fed, sent, output, slot.sentEvents, channel, outcome.framesChanged);
+        if (!broken.empty()) {
+            fail(broken);
         }
     }
 
@@ -986,24 +816,6 @@ private:
     std::array<InstanceSlot, kLv2SlotCount> slots{};
     Lv2PlayOutcome outcome;
 };
-
-void pushBits(std::vector<std::uint8_t>& out, std::uint64_t bits, int byteCount)
-{
-    for (int shift = 0; shift < 8 * byteCount; shift += 8) {
-        out.push_back(static_cast<std::uint8_t>(bits >> shift));
-    }
-}
-
-void pushDouble(std::vector<std::uint8_t>& out, double value)
-{
-    const int selector = selectorOf(kValues, value);
-    if (selector >= 0) {
-        out.push_back(static_cast<std::uint8_t>(selector));
-        return;
-    }
-    out.push_back(0xFF);
-    pushBits(out, std::bit_cast<std::uint64_t>(value), 8);
-}
 
 } // namespace
 
@@ -1016,8 +828,7 @@ Lv2PlayOutcome playLv2Events(const LV2_Descriptor* descriptor, const std::uint8_
 
 Lv2SequenceWriter& Lv2SequenceWriter::truncate(std::uint8_t bytes)
 {
-    data[0] |= 16;
-    data.push_back(bytes);
+    cut = bytes;
     return *this;
 }
 
@@ -1027,13 +838,13 @@ void Lv2SequenceWriter::properties(const std::vector<Lv2Property>& properties)
     for (const Lv2Property& p : properties) {
         mask |= static_cast<std::uint8_t>(1u << p.key);
     }
-    events.push_back(mask);
+    events.byte(mask);
     // The player reads them in key order.
     for (int key = 0; key < kPositionKeyCount; ++key) {
         for (const Lv2Property& p : properties) {
             if (p.key == key) {
-                events.push_back(p.type);
-                pushDouble(events, p.value);
+                events.byte(p.type);
+                events.operand(table(kValues), p.value);
                 break;
             }
         }
@@ -1043,8 +854,8 @@ void Lv2SequenceWriter::properties(const std::vector<Lv2Property>& properties)
 Lv2SequenceWriter& Lv2SequenceWriter::position(std::uint8_t frameSelector,
                                                std::vector<Lv2Property> list)
 {
-    events.push_back(static_cast<std::uint8_t>(Lv2AtomEventKind::position));
-    events.push_back(frameSelector);
+    events.byte(static_cast<std::uint8_t>(Lv2AtomEventKind::position));
+    events.byte(frameSelector);
     properties(list);
     ++eventCount;
     return *this;
@@ -1052,9 +863,9 @@ Lv2SequenceWriter& Lv2SequenceWriter::position(std::uint8_t frameSelector,
 
 Lv2SequenceWriter& Lv2SequenceWriter::positionAt(std::int64_t frame, std::vector<Lv2Property> list)
 {
-    events.push_back(static_cast<std::uint8_t>(Lv2AtomEventKind::position));
-    events.push_back(0xFF);
-    pushBits(events, static_cast<std::uint64_t>(frame), 8);
+    events.byte(static_cast<std::uint8_t>(Lv2AtomEventKind::position));
+    events.byte(0xFF);
+    events.bits(static_cast<std::uint64_t>(frame), 8);
     properties(list);
     ++eventCount;
     return *this;
@@ -1063,19 +874,19 @@ Lv2SequenceWriter& Lv2SequenceWriter::positionAt(std::int64_t frame, std::vector
 Lv2SequenceWriter& Lv2SequenceWriter::raw(std::uint8_t frameSelector, std::uint8_t typeSelector,
                                           std::vector<std::uint8_t> body, int claimedSize)
 {
-    events.push_back(static_cast<std::uint8_t>(Lv2AtomEventKind::raw));
-    events.push_back(frameSelector);
-    events.push_back(typeSelector);
+    events.byte(static_cast<std::uint8_t>(Lv2AtomEventKind::raw));
+    events.byte(frameSelector);
+    events.byte(typeSelector);
     if (claimedSize < 0) {
-        events.push_back(0);
+        events.byte(0);
     } else {
-        events.push_back(0xFF);
-        pushBits(events, static_cast<std::uint64_t>(claimedSize), 2);
+        events.byte(0xFF);
+        events.bits(static_cast<std::uint64_t>(claimedSize), 2);
     }
-    events.push_back(static_cast<std::uint8_t>(body.size() % 64));
-    events.insert(events.end(), body.begin(),
-                  body.begin() +
-                      static_cast<std::ptrdiff_t>(std::min<std::size_t>(body.size(), 63)));
+    events.byte(static_cast<std::uint8_t>(body.size() % 64));
+    for (std::size_t i = 0; i < std::min<std::size_t>(body.size(), 63); ++i) {
+        events.byte(body[i]);
+    }
     ++eventCount;
     return *this;
 }
@@ -1084,46 +895,38 @@ Lv2SequenceWriter& Lv2SequenceWriter::corrupt(std::uint8_t frameSelector,
                                               std::vector<Lv2Property> list, std::uint8_t word,
                                               std::uint32_t value)
 {
-    events.push_back(static_cast<std::uint8_t>(Lv2AtomEventKind::corrupt));
-    events.push_back(frameSelector);
+    events.byte(static_cast<std::uint8_t>(Lv2AtomEventKind::corrupt));
+    events.byte(frameSelector);
     properties(list);
-    events.push_back(word);
-    const int selector = selectorOf(kWords, value);
-    if (selector >= 0) {
-        events.push_back(static_cast<std::uint8_t>(selector));
-    } else {
-        events.push_back(0xFF);
-        pushBits(events, value, 4);
-    }
+    events.byte(word);
+    events.operand(table(kWords), value);
     ++eventCount;
     return *this;
 }
 
 std::vector<std::uint8_t> Lv2SequenceWriter::bytes() const
 {
-    std::vector<std::uint8_t> all = data;
-    all.push_back(static_cast<std::uint8_t>(eventCount % 9));
-    all.insert(all.end(), events.begin(), events.end());
-    return all;
+    ByteWriter all;
+    all.byte(cut >= 0 ? header | 16 : header);
+    if (cut >= 0) {
+        all.byte(static_cast<std::uint8_t>(cut));
+    }
+    all.byte(static_cast<std::uint8_t>(eventCount % 9));
+    all.append(events.bytes());
+    return all.bytes();
 }
 
 void Lv2EventWriter::call(int slot, Lv2CallKind kind)
 {
-    byte(static_cast<std::uint8_t>((slot % kLv2SlotCount) * kLv2CallKindCount +
-                                   static_cast<int>(kind)));
+    out.byte(static_cast<std::uint8_t>((slot % kLv2SlotCount) * kLv2CallKindCount +
+                                       static_cast<int>(kind)));
 }
 
 Lv2EventWriter& Lv2EventWriter::instantiate(int slot, double sampleRate, std::uint8_t options)
 {
     call(slot, Lv2CallKind::instantiate);
-    const int selector = selectorOf(kSampleRates, sampleRate);
-    if (selector >= 0) {
-        byte(static_cast<std::uint8_t>(selector));
-    } else {
-        byte(0xFF);
-        pushBits(data, std::bit_cast<std::uint64_t>(sampleRate), 8);
-    }
-    byte(options);
+    out.operand(table(kSampleRates), sampleRate);
+    out.byte(options);
     return *this;
 }
 
@@ -1136,36 +939,30 @@ Lv2EventWriter& Lv2EventWriter::cleanup(int slot)
 Lv2EventWriter& Lv2EventWriter::activate(int slot)
 {
     call(slot, Lv2CallKind::activation);
-    byte(0);
+    out.byte(0);
     return *this;
 }
 
 Lv2EventWriter& Lv2EventWriter::deactivate(int slot)
 {
     call(slot, Lv2CallKind::activation);
-    byte(1);
+    out.byte(1);
     return *this;
 }
 
 Lv2EventWriter& Lv2EventWriter::connect(int slot, std::uint32_t port, bool null)
 {
     call(slot, Lv2CallKind::connect);
-    byte(static_cast<std::uint8_t>(port % kPortCount));
-    byte(null ? 1 : 0);
+    out.byte(static_cast<std::uint8_t>(port % kPortCount));
+    out.byte(null ? 1 : 0);
     return *this;
 }
 
 Lv2EventWriter& Lv2EventWriter::control(int slot, std::uint32_t port, float value)
 {
     call(slot, Lv2CallKind::control);
-    byte(static_cast<std::uint8_t>((port - kPortFirstParameter) % 8));
-    const int selector = selectorOf(kFloats, value);
-    if (selector >= 0) {
-        byte(static_cast<std::uint8_t>(selector));
-    } else {
-        byte(0xFF);
-        pushBits(data, std::bit_cast<std::uint32_t>(value), 4);
-    }
+    out.byte(static_cast<std::uint8_t>((port - kPortFirstParameter) % 8));
+    out.operand(table(kFloats), value);
     return *this;
 }
 
@@ -1174,27 +971,19 @@ Lv2EventWriter& Lv2EventWriter::run(int slot, std::uint32_t frames,
                                     std::uint8_t pattern, std::uint8_t offset, std::uint8_t seed)
 {
     call(slot, Lv2CallKind::run);
-    const std::uint32_t count = std::min(frames, kLv2MaxRunFrames);
-    const int selector = selectorOf(kRunFrames, count);
-    if (selector >= 0) {
-        byte(static_cast<std::uint8_t>(selector));
-    } else {
-        byte(0xFF);
-        pushBits(data, count, 2);
-    }
-    byte(flags);
-    byte(offset);
-    byte(pattern);
+    out.count(table(kRunFrames), std::min(frames, kLv2MaxRunFrames));
+    out.byte(flags);
+    out.byte(offset);
+    out.byte(pattern);
     if (pattern % 6 == kLv2InputConstant) {
-        byte(1); // 1.0f
+        out.byte(1); // 1.0f
     } else if (pattern % 6 == kLv2InputNoise || pattern % 6 == kLv2InputOneBad) {
-        byte(seed);
+        out.byte(seed);
         if (pattern % 6 == kLv2InputOneBad) {
-            byte(seed);
+            out.byte(seed);
         }
     }
-    const std::vector<std::uint8_t> s = sequence.bytes();
-    data.insert(data.end(), s.begin(), s.end());
+    out.append(sequence.bytes());
     return *this;
 }
 

@@ -12,25 +12,24 @@
 // outside their ranges or not finite; instantiation at odd sample rates, with the URID map missing,
 // null or failing.
 //
-// Byte format. Any byte string is a valid sequence; operands past the end read as zero. Each call
-// starts with one byte e: kind = e % kLv2CallKindCount, slot = (e / kLv2CallKindCount) %
-// kLv2SlotCount; Lv2EventWriter shows each kind's operands. A "double" operand is a selector
-// byte: below 128 it picks an entry of a table of telling values, otherwise the next 8 bytes are
-// its raw bits, little-endian (4 bytes for a "float").
+// Byte format (operands as fuzz/fuzz_core.h reads them). Each call starts with one byte e:
+// kind = e % kLv2CallKindCount, slot = (e / kLv2CallKindCount) % kLv2SlotCount;
+// Lv2EventWriter shows each kind's operands.
 //
-// Checks, after every run: nothing was written outside the output buffers as connected (each
-// buffer sits in guard zones, and the frames past the run count as guard); the input buffers, the
-// input control values and the atom sequence are as the host wrote them; outputs are finite while
-// every audio input the instance was fed was finite; every output sample is bit for bit its own
-// input sample or no larger in magnitude than the largest input sample fed so far; an instance
-// that was never sent an event passes its input through bit for bit; the State, Slot and Slice
-// outputs are whole numbers in their ranges (0 to 2; Slot from 1 and Slice not 0 only while
-// playing). Besides: instantiate answers null without a usable URID map and at a sample rate
-// that is not a positive finite number. The atom sequence is an exactly sized allocation, so
-// under AddressSanitizer any read past what the host wrote is caught too.
+// Checks, after every run: those of fuzz/fuzz_core.h on both channels, and an instance that was
+// never sent an event passes its input through bit for bit. Nothing was written outside the
+// output buffers as connected (each buffer sits in guard zones, and the frames past the run
+// count as guard); the input buffers, the input control values and the atom sequence are as the
+// host wrote them; the State, Slot and Slice outputs are whole numbers in their ranges (0 to 2;
+// Slot from 1 and Slice not 0 only while playing). Besides: instantiate answers null without a
+// usable URID map and at a sample rate that is not a positive finite number. The atom sequence
+// is an exactly sized allocation, so under AddressSanitizer any read past what the host wrote
+// is caught too.
 //
 // Single-threaded: one player plays at a time on one thread.
 #pragma once
+
+#include "fuzz/fuzz_core.h"
 
 #include <lv2/core/lv2.h>
 
@@ -79,14 +78,14 @@ inline constexpr std::uint8_t kRunInPlace = 1;  // outputs are the input buffers
 inline constexpr std::uint8_t kRunMove = 2;     // reconnect the audio buffers at a new offset
 inline constexpr std::uint8_t kRunNullAtom = 4; // connect the atom port to null for this run
 
-// Input patterns (the byte modulo 6).
+// Input patterns (the byte modulo 6): the signals of fuzz/fuzz_core.h.
 enum Lv2InputPattern : std::uint8_t {
-    kLv2InputSilence = 0,
-    kLv2InputRamp = 1,     // small values naming their frame, opposite signs per channel
-    kLv2InputConstant = 2, // a float operand follows
-    kLv2InputNoise = 3,    // a seed byte follows
-    kLv2InputHuge = 4,     // half the largest float, alternating
-    kLv2InputOneBad = 5,   // noise with one NaN or infinity; a seed and a position byte follow
+    kLv2InputSilence,
+    kLv2InputRamp,
+    kLv2InputConstant,
+    kLv2InputNoise,
+    kLv2InputHuge,
+    kLv2InputOneBad,
 };
 
 // Sequence format: a header byte (bits 0-1 the sequence's type: 0 and 1 atom:Sequence, 2
@@ -140,20 +139,13 @@ enum Lv2FrameSelector : std::uint8_t {
 // - runs past kLv2MaxFramesPerInput frames in all (over every instance) are read but not run;
 // - instantiations past kLv2MaxInstancesPerInput instances made, or past
 //   kLv2MaxRefusalsPerInput answered null, are read but not tried;
-// - a beatsPerMinute whose beat at the instance's rate lasts more than kLv2MaxFramesPerBeat
-//   frames, but which the effect could still accept, is folded into a beat of 1 to
-//   kLv2MaxFramesPerBeat frames, as the VST player does, so loops capture and play within the
-//   frame bound; refused tempos are sent as given.
+// - a beatsPerMinute is folded as fuzz/fuzz_core.h says (foldedTempo), at the instance's rate.
 inline constexpr std::uint32_t kLv2MaxRunFrames = 4096;
 inline constexpr std::int64_t kLv2MaxFramesPerInput = 16384;
 inline constexpr int kLv2MaxInstancesPerInput = 3;
 inline constexpr int kLv2MaxRefusalsPerInput = 16;
-inline constexpr double kLv2MaxFramesPerBeat = 256.0;
-inline constexpr double kLv2RefusedFramesPerBeat = 1.0e9;
 
-struct Lv2PlayOutcome {
-    bool ok = true;
-    std::string violation; // what broke, with the call number; empty when ok
+struct Lv2PlayOutcome : Verdict {
     std::size_t calls = 0;
     std::size_t runs = 0;
     std::int64_t framesPlayed = 0;
@@ -180,8 +172,8 @@ struct Lv2Property {
 // Builds an atom sequence operand for Lv2EventWriter::run.
 class Lv2SequenceWriter {
 public:
-    Lv2SequenceWriter() : Lv2SequenceWriter(0) {}
-    explicit Lv2SequenceWriter(std::uint8_t header) { data.push_back(header); }
+    Lv2SequenceWriter() = default;
+    explicit Lv2SequenceWriter(std::uint8_t header) : header(header) {}
 
     Lv2SequenceWriter& truncate(std::uint8_t bytes);
     Lv2SequenceWriter& position(std::uint8_t frameSelector, std::vector<Lv2Property> properties);
@@ -196,10 +188,10 @@ public:
 
 private:
     void properties(const std::vector<Lv2Property>& properties);
-    void rawBits(std::uint64_t bits, int byteCount);
 
-    std::vector<std::uint8_t> data; // the header and the truncation byte, if any
-    std::vector<std::uint8_t> events;
+    std::uint8_t header = 0;
+    int cut = -1; // the truncation byte, if any
+    ByteWriter events;
     int eventCount = 0;
 };
 
@@ -218,13 +210,12 @@ public:
                         std::uint8_t flags = 0, std::uint8_t pattern = kLv2InputRamp,
                         std::uint8_t offset = 0, std::uint8_t seed = 0);
 
-    const std::vector<std::uint8_t>& bytes() const { return data; }
+    const std::vector<std::uint8_t>& bytes() const { return out.bytes(); }
 
 private:
     void call(int slot, Lv2CallKind kind);
-    void byte(std::uint8_t value) { data.push_back(value); }
 
-    std::vector<std::uint8_t> data;
+    ByteWriter out;
 };
 
 } // namespace vorblexter::fuzzing

@@ -4,19 +4,14 @@
 #include "fuzz/lv2_event_player.h"
 #include "lv2/plugin_descriptor.h"
 
-#include <lv2/atom/atom.h>
 #include <lv2/urid/urid.h>
 
 #include "tests/support/fuzz_inputs.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <vector>
 

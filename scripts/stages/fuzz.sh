@@ -14,7 +14,7 @@
 #   would manage under 3000 executions per second; with played audio it manages about 1000.
 # - Played frames cost about 0.1 us each (capture and playback with every check on), so the
 #   player bounds an input to 16384 frames and 3 effects, and folds accepted beats longer than
-#   256 frames (see fuzz/host_event_player.h); the effect's paths are all reached with short
+#   256 frames (see fuzz/fuzz_core.h); the effect's paths are all reached with short
 #   loops, and refused geometries are still played as given.
 # - -max_len=512 keeps inputs at a few dozen events (the seeds are written to fit); longer ones
 #   mostly meet the frame bound and run slower without reaching anything new.

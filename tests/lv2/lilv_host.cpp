@@ -89,27 +89,6 @@ void forgeRun(LV2_Atom_Forge& forge, std::uint8_t* buffer, const PositionKeys& k
 
 } // namespace
 
-UridMap::UridMap()
-{
-    lv2Map.handle = this;
-    lv2Map.map = &UridMap::mapUri;
-}
-
-LV2_URID UridMap::map(const char* uri)
-{
-    const auto found = std::find(uris.begin(), uris.end(), uri);
-    if (found != uris.end()) {
-        return static_cast<LV2_URID>(found - uris.begin() + 1);
-    }
-    uris.emplace_back(uri);
-    return static_cast<LV2_URID>(uris.size());
-}
-
-LV2_URID UridMap::mapUri(LV2_URID_Map_Handle handle, const char* uri)
-{
-    return static_cast<UridMap*>(handle)->map(uri);
-}
-
 BundleWorld::BundleWorld() : lilvWorld(lilv_world_new())
 {
     LilvNode* bundle = lilv_new_file_uri(lilvWorld, nullptr, VORBLEXTER_LV2_BUNDLE "/");

@@ -5,25 +5,12 @@
 #include "tests/lv2/session.h"
 
 #include <lilv/lilv.h>
-#include <lv2/urid/urid.h>
 
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace vorblexter::lv2test {
-
-class UridMap {
-public:
-    UridMap();
-    LV2_URID map(const char* uri);
-    LV2_URID_Map* feature() { return &lv2Map; }
-
-private:
-    static LV2_URID mapUri(LV2_URID_Map_Handle handle, const char* uri);
-    std::vector<std::string> uris;
-    LV2_URID_Map lv2Map{};
-};
 
 // The world with just the bundle loaded, and the plug-in it describes.
 class BundleWorld {

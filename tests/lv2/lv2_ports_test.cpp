@@ -79,6 +79,15 @@ TEST(Lv2Bundle, PluginAndEveryPortReadAsTheEffectPresentsThem)
     ASSERT_EQ(lilv_nodes_size(required), 1u);
     EXPECT_EQ(text(lilv_nodes_get(required, lilv_nodes_begin(required))), LV2_URID__map);
     lilv_nodes_free(required);
+    // A release version, which hosts may otherwise hide as a development build.
+    for (const char* property : {LV2_CORE__minorVersion, LV2_CORE__microVersion}) {
+        LilvNodes* version = lilv_plugin_get_value(plugin, world.node(property));
+        ASSERT_EQ(lilv_nodes_size(version), 1u) << property;
+        const int number = lilv_node_as_int(lilv_nodes_get_first(version));
+        EXPECT_EQ(number % 2, 0) << property << " " << number << " marks a development build";
+        EXPECT_TRUE(number > 0 || property == std::string(LV2_CORE__microVersion)) << property;
+        lilv_nodes_free(version);
+    }
 
     ASSERT_EQ(lilv_plugin_get_num_ports(plugin), std::size(kPorts));
     LilvNode* audio = world.node(LV2_CORE__AudioPort);

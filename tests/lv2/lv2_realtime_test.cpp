@@ -3,18 +3,16 @@
 // and a start, control changes). The binding is called in-process, as the bundle's library
 // would be by a host.
 #include "lv2/plugin_descriptor.h"
+#include "tests/lv2/session.h"
 #include "tests/support/heap_counter.h"
 
 #include <lv2/atom/forge.h>
 #include <lv2/time/time.h>
-#include <lv2/urid/urid.h>
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
-#include <cstring>
-#include <string>
 #include <vector>
 
 namespace vorblexter::testing {
@@ -22,24 +20,10 @@ namespace {
 
 constexpr std::uint32_t kFrames = 512;
 
-LV2_URID mapUri(LV2_URID_Map_Handle handle, const char* uri)
-{
-    auto& uris = *static_cast<std::vector<std::string>*>(handle);
-    for (std::size_t i = 0; i < uris.size(); ++i) {
-        if (uris[i] == uri) {
-            return static_cast<LV2_URID>(i + 1);
-        }
-    }
-    uris.emplace_back(uri);
-    return static_cast<LV2_URID>(uris.size());
-}
-
 TEST(Lv2Realtime, SteadyRunsNeverTouchTheHeap)
 {
-    std::vector<std::string> uris;
-    uris.reserve(64);
-    LV2_URID_Map map{&uris, &mapUri};
-    const LV2_Feature mapFeature{LV2_URID__map, &map};
+    lv2test::UridMap urids;
+    const LV2_Feature mapFeature{LV2_URID__map, urids.feature()};
     const LV2_Feature* features[] = {&mapFeature, nullptr};
     const LV2_Descriptor* descriptor = lv2::pluginDescriptor();
     LV2_Handle plugin = descriptor->instantiate(descriptor, 44100.0, "", features);
@@ -64,11 +48,11 @@ TEST(Lv2Realtime, SteadyRunsNeverTouchTheHeap)
     descriptor->activate(plugin);
 
     LV2_Atom_Forge forge;
-    lv2_atom_forge_init(&forge, &map);
-    const LV2_URID position = map.map(map.handle, LV2_TIME__Position);
-    const LV2_URID frameKey = map.map(map.handle, LV2_TIME__frame);
-    const LV2_URID speedKey = map.map(map.handle, LV2_TIME__speed);
-    const LV2_URID tempoKey = map.map(map.handle, LV2_TIME__beatsPerMinute);
+    lv2_atom_forge_init(&forge, urids.feature());
+    const LV2_URID position = urids.map(LV2_TIME__Position);
+    const LV2_URID frameKey = urids.map(LV2_TIME__frame);
+    const LV2_URID speedKey = urids.map(LV2_TIME__speed);
+    const LV2_URID tempoKey = urids.map(LV2_TIME__beatsPerMinute);
     double frame = 0.0;
     double speed = 1.0;
     // One run: a position at its start when `report`, and one at `midRun` frames if non-zero.

@@ -1,8 +1,30 @@
 #include "tests/lv2/session.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace vorblexter::lv2test {
+
+UridMap::UridMap()
+{
+    lv2Map.handle = this;
+    lv2Map.map = &UridMap::mapUri;
+}
+
+LV2_URID UridMap::map(const char* uri)
+{
+    const auto found = std::find(uris.begin(), uris.end(), uri);
+    if (found != uris.end()) {
+        return static_cast<LV2_URID>(found - uris.begin() + 1);
+    }
+    uris.emplace_back(uri);
+    return static_cast<LV2_URID>(uris.size());
+}
+
+LV2_URID UridMap::mapUri(LV2_URID_Map_Handle handle, const char* uri)
+{
+    return static_cast<UridMap*>(handle)->map(uri);
+}
 
 std::uint32_t Session::totalFrames() const
 {

@@ -2,12 +2,28 @@
 // with the time:Position events an LV2 host sends inside them and the control values it holds.
 #pragma once
 
+#include <lv2/urid/urid.h>
+
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace vorblexter::lv2test {
+
+// A host's URID map: URIs numbered from 1 in the order first asked for.
+class UridMap {
+public:
+    UridMap();
+    LV2_URID map(const char* uri);
+    LV2_URID_Map* feature() { return &lv2Map; }
+
+private:
+    static LV2_URID mapUri(LV2_URID_Map_Handle handle, const char* uri);
+    std::vector<std::string> uris;
+    LV2_URID_Map lv2Map{};
+};
 
 // The atom types that carry a position's numbers; hosts differ.
 enum class Numbers {

@@ -1,73 +1,39 @@
 #include "tests/lv2/vst_reference.h"
 
-#include "engine/parameter_mapping.h"
-#include "host/vst_abi.h"
+#include "engine/parameter_table.h"
 #include "tests/scenarios/plugin_library.h"
+#include "tests/support/effect_driver.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstring>
 
 namespace vorblexter::lv2test {
 
 namespace {
-
-struct ReferenceHost {
-    bool transportKnown = false;
-    double speed = 0.0;
-    VstTimeInfo info{};
-};
-
-thread_local ReferenceHost* currentHost = nullptr;
-
-VstIntPtr referenceCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void* ptr, float)
-{
-    switch (opcode) {
-    case audioMasterVersion:
-        return 2400;
-    case audioMasterGetTime:
-        return currentHost->transportKnown ? reinterpret_cast<VstIntPtr>(&currentHost->info) : 0;
-    case audioMasterGetVendorString:
-        std::strcpy(static_cast<char*>(ptr), "Steinberg");
-        return 1;
-    case audioMasterGetProductString:
-        std::strcpy(static_cast<char*>(ptr), "LV2 reference");
-        return 1;
-    default:
-        return 0;
-    }
-}
 
 bool isStep(int parameter)
 {
     return parameter == 3 || parameter == 5 || parameter == 7;
 }
 
-float hostValue(int parameter, std::int32_t quantity)
+// The transport stands while the position's speed is 0.
+void apply(testing::TestHost& host, const Position& p)
 {
-    if (isStep(parameter)) {
-        return normalizedFromStep(quantity);
-    }
-    return parameter == 4 ? normalizedFromExponential(quantity) : normalizedFromPercent(quantity);
-}
-
-void apply(ReferenceHost& host, const Position& p)
-{
-    host.transportKnown = true;
+    host.giveTimeInfo = true;
     if (p.frame) {
-        host.info.samplePos = asWritten(*p.frame, p.numbers, true);
+        host.timeInfo.samplePos = asWritten(*p.frame, p.numbers, true);
     }
     if (p.speed) {
-        host.speed = asWritten(*p.speed, p.numbers, false);
+        host.setPlaying(asWritten(*p.speed, p.numbers, false) != 0.0);
     }
     if (p.beatsPerMinute) {
-        host.info.tempo = asWritten(*p.beatsPerMinute, p.numbers, false);
+        host.timeInfo.tempo = asWritten(*p.beatsPerMinute, p.numbers, false);
     }
     if (p.beatsPerBar) {
-        host.info.timeSigNumerator =
+        host.timeInfo.timeSigNumerator =
             static_cast<VstInt32>(asWritten(*p.beatsPerBar, p.numbers, false));
     }
 }
@@ -93,23 +59,14 @@ Rendered renderVst(const std::string& path, const Session& session)
         ADD_FAILURE() << library.error();
         return rendered;
     }
-    ReferenceHost host;
-    host.info.sampleRate = session.sampleRate;
-    host.info.tempo = 120.0;
-    host.info.timeSigNumerator = 4;
-    host.info.timeSigDenominator = 4;
-    currentHost = &host;
-    AEffect* effect = library.entry()(&referenceCallback);
-    if (effect == nullptr) {
-        ADD_FAILURE() << "main answered null";
-        return rendered;
-    }
-    const auto dispatch = [effect](VstInt32 opcode, VstIntPtr value, float opt) {
-        return effect->dispatcher(effect, opcode, 0, value, nullptr, opt);
-    };
-    dispatch(effOpen, 0, 0.0f);
-    dispatch(effSetSampleRate, 0, static_cast<float>(session.sampleRate));
-    dispatch(effMainsChanged, 1, 0.0f);
+    testing::TestHost host; // vendor "Steinberg": the effect follows its tempo
+    host.setTransport(120.0, session.sampleRate);
+    host.setPlaying(false);
+    host.giveTimeInfo = false;
+    testing::EffectDriver effect(host, library.entry());
+    effect.dispatch(effOpen);
+    effect.dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(session.sampleRate));
+    effect.resume();
 
     std::array<std::int32_t, 8> held{};
     for (int p = 0; p < 8; ++p) {
@@ -123,19 +80,15 @@ Rendered renderVst(const std::string& path, const Session& session)
             const std::int32_t quantity =
                 shownQuantity(p, run.controls[static_cast<std::size_t>(p)]);
             if (quantity != held[static_cast<std::size_t>(p)]) {
-                effect->setParameter(effect, p, hostValue(p, quantity));
+                effect.setParameter(p, hostValueFromQuantity(kParameters[p], quantity));
                 held[static_cast<std::size_t>(p)] = quantity;
             }
         }
         const auto process = [&](std::uint32_t first, std::uint32_t frames) {
-            if (frames == 0) {
-                return;
-            }
             float* channels[2] = {rendered.output.left.data() + start + first,
                                   rendered.output.right.data() + start + first};
-            effect->processReplacing(effect, channels, channels, static_cast<VstInt32>(frames));
-            if (host.speed != 0.0) {
-                host.info.samplePos += frames;
+            if (frames > 0) {
+                effect.block(channels, channels, static_cast<VstInt32>(frames));
             }
         };
         std::uint32_t done = 0;
@@ -149,9 +102,7 @@ Rendered renderVst(const std::string& path, const Session& session)
         process(done, run.frames - done);
         start += run.frames;
     }
-    dispatch(effMainsChanged, 0, 0.0f);
-    dispatch(effClose, 0, 0.0f);
-    currentHost = nullptr;
+    effect.suspend();
     return rendered;
 }
 
