@@ -1,5 +1,7 @@
 // The draw of the largest plan on its own, and the effect's fixed memory.
 #include "bench/session.h"
+#include "host/slicer_effect.h"
+#include "tests/support/engine_access.h"
 
 #include <benchmark/benchmark.h>
 
@@ -15,11 +17,12 @@ void DrawLargestPlan(benchmark::State& state)
     session.setParameter(vorblexter::kRepetition, percentValue(30));
     session.setParameter(vorblexter::kSilence, percentValue(10));
     // 64 cuts per bar over a 64-beat loop: the most slices the parameters can ask for.
-    vorblexter::SlicerEffect& engine = session.engine();
-    engine.sliceCount = 1024;
+    using vorblexter::testing::EngineAccess;
+    vorblexter::SliceEngine& engine = session.engine();
+    EngineAccess::state(engine).sliceCount = 1024;
     for (auto _ : state) {
-        engine.randomiseSlices();
-        benchmark::DoNotOptimize(engine.sliceOrder.data());
+        EngineAccess::randomiseSlices(engine);
+        benchmark::DoNotOptimize(EngineAccess::state(engine).sliceOrder.data());
     }
     state.counters["slices"] = 1024;
 }

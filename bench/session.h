@@ -1,9 +1,11 @@
-// A host for the benchmarks: one effect reached only through its record, as a DAW reaches it, with
-// a running transport whose tempo and sample rate each case chooses.
+// A session of the benchmarks: one effect reached only through its record, as a DAW reaches it,
+// played by the shared VST test host with a running transport whose tempo and sample rate each
+// case chooses.
 #pragma once
 
-#include "engine/slicer_effect.h"
-#include "host/vst_abi.h"
+#include "engine/slice_engine.h"
+#include "tests/support/effect_driver.h"
+#include "tests/support/test_host.h"
 
 #include <cstdint>
 #include <vector>
@@ -36,18 +38,17 @@ public:
 
     int blockFrames() const { return frames; }
     std::int64_t framesDone() const { return done; }
-    // The engine behind the record. The cases only read state it has always had in public
-    // (loopCaptured, captureActive, loopLengthSamples, sliceCount), so the same benchmarks run
-    // against every version of it; only the draw on its own calls into it.
-    const vorblexter::SlicerEffect& engine() const;
-    vorblexter::SlicerEffect& engine();
+    // The engine behind the record. The cases read what a musician is shown (status) and,
+    // through the tests' one way in, the loop's geometry and the capture's progress.
+    vorblexter::SliceEngine& engine() { return effect.engine(); }
+    const vorblexter::EngineState& state();
+    bool loopHeld();
     // Frames from the start of a pass to the next wrap: the slices laid over the loop.
-    std::int64_t passFrames() const;
-
-    VstTimeInfo time{};
+    std::int64_t passFrames();
 
 private:
-    AEffect* effect;
+    vorblexter::testing::TestHost host;
+    vorblexter::testing::EffectDriver effect{host};
     int frames;
     std::int64_t done = 0;
     std::vector<float> inLeft, inRight, outLeft, outRight;

@@ -141,11 +141,11 @@ void SetupFirstCapture(benchmark::State& state)
         Session session(Transport{loop.tempo, loop.sampleRate, 0.0}, frames);
         session.setParameter(kLoopLength, stepValue(loop.beats));
         Stretch stretch;
-        while (!session.engine().loopCaptured) {
+        while (!session.loopHeld()) {
             stretch.add(timedBlock(session), true);
         }
         state.SetIterationTime(stretch.worst());
-        loopFrames = session.engine().loopLengthSamples;
+        loopFrames = session.state().loopLengthSamples;
         summary.add(std::move(stretch));
     }
     state.counters["loop_frames"] = static_cast<double>(loopFrames);
@@ -159,9 +159,9 @@ Stretch changeLoopLength(Session& session, int beats)
     session.setParameter(kLoopLength, stepValue(beats));
     Stretch stretch;
     bool restarted = false;
-    while (!restarted || !session.engine().loopCaptured) {
+    while (!restarted || !session.loopHeld()) {
         const double seconds = timedBlock(session);
-        if (!restarted && !session.engine().loopCaptured) {
+        if (!restarted && !session.loopHeld()) {
             restarted = true;
             stretch.restartAt = stretch.blocks.size();
         }
@@ -177,7 +177,7 @@ void SetupLoopLengthChange(benchmark::State& state)
     Session session(Transport{30.0, 96000.0, 1.0}, frames);
     session.setParameter(kLoopLength, stepValue(64));
     session.runUntilCaptured();
-    const std::int64_t longLoop = session.engine().loopLengthSamples;
+    const std::int64_t longLoop = session.state().loopLengthSamples;
     Summary down, up;
     for (auto _ : state) {
         const Stretch shorter = changeLoopLength(session, 32);

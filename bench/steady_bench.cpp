@@ -33,10 +33,10 @@ void measurePlayback(benchmark::State& state, Session& session)
     session.blocks(2); // past the completing block and its hand-over
     const int frames = session.blockFrames();
     const std::int64_t blocks = blocksPerRound(frames);
-    PlaybackCopy copy(session.engine().loopLengthSamples, frames);
+    PlaybackCopy copy(session.state().loopLengthSamples, frames);
     measureInterleaved(state, Side{{}, [&] { session.blocks(blocks); }, blocks * frames},
                        Side{{}, [&] { copy.blocks(blocks); }, blocks * frames});
-    if (!session.engine().loopCaptured) {
+    if (!session.loopHeld()) {
         state.SkipWithError("the loop was not held throughout");
     }
 }
@@ -81,7 +81,7 @@ void CaptureLongLoop(benchmark::State& state)
         session.setParameter(kLoopLength, stepValue(64));
         session.runUntilCaptured();
         session.setParameter(kLoopLength, stepValue(64));
-        while (session.engine().loopCaptured) {
+        while (session.loopHeld()) {
             session.block();
         }
     }
@@ -94,17 +94,17 @@ void CaptureLongLoop(benchmark::State& state)
         captured = frames;
     };
     restart();
-    CaptureCopy copy(session.engine().loopLengthSamples, frames);
+    CaptureCopy copy(session.state().loopLengthSamples, frames);
     bool completed = false;
     const auto prepare = [&] {
-        if (captured + (blocks + 1) * frames >= session.engine().loopLengthSamples) {
+        if (captured + (blocks + 1) * frames >= session.state().loopLengthSamples) {
             restart();
         }
     };
     const auto run = [&] {
         session.blocks(blocks);
         captured += blocks * frames;
-        completed = completed || session.engine().loopCaptured || !session.engine().captureActive;
+        completed = completed || session.loopHeld() || !session.state().captureActive;
     };
     measureInterleaved(state, Side{prepare, run, blocks * frames},
                        Side{{}, [&] { copy.blocks(blocks); }, blocks * frames});

@@ -33,10 +33,10 @@ void WrapWithDraw(benchmark::State& state)
         }
     };
     const std::int64_t copyBlocks = std::max<std::int64_t>(1, (1 << 16) / frames);
-    PlaybackCopy copy(session.engine().loopLengthSamples, frames);
+    PlaybackCopy copy(session.state().loopLengthSamples, frames);
     measureInterleaved(state, Side{prepare, [&] { session.block(); }, frames},
                        Side{{}, [&] { copy.blocks(copyBlocks); }, copyBlocks * frames});
-    if (session.engine().sliceCount != 1024) {
+    if (session.state().sliceCount != 1024) {
         state.SkipWithError("the plan does not have 1024 slices");
     }
 }

@@ -1,12 +1,11 @@
 #include "tools/effect_timeline.h"
 
-#include "tools/time_parse.h"
-
 #include "engine/buffers.h"
 #include "engine/frame_position.h"
 #include "engine/loop_geometry.h"
 #include "engine/slice.h"
 #include "engine/slice_plan.h"
+#include "host/vendor_check.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,16 +13,15 @@
 
 namespace vorblexter::tool {
 
-TimingParameter timingParameterForName(const std::string& name)
+TimingParameter timingParameterFor(const ParameterSpec* spec) noexcept
 {
-    const std::string lower = lowerCase(trimSpaces(name));
-    if (lower == "loop length") {
+    if (spec == &kParameters[kLoopLength]) {
         return TimingParameter::loopBeats;
     }
-    if (lower == "cuts/bar") {
+    if (spec == &kParameters[kCutsPerBar]) {
         return TimingParameter::cutsPerBar;
     }
-    if (lower == "envelope") {
+    if (spec == &kParameters[kEnvelope]) {
         return TimingParameter::envelope;
     }
     return TimingParameter::other;

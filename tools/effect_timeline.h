@@ -15,6 +15,8 @@
 
 #include "tools/transport.h"
 
+#include "engine/parameter_table.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -71,9 +73,9 @@ public:
     struct Start {
         Timeline timeline;
         bool vendorFollowsTempo = true;
-        std::int32_t loopBeats = 4;
-        std::int32_t cutsPerBar = 4;
-        std::int32_t envelopeFrames = 20;
+        std::int32_t loopBeats = kParameters[kLoopLength].defaultQuantity;
+        std::int32_t cutsPerBar = kParameters[kCutsPerBar].defaultQuantity;
+        std::int32_t envelopeFrames = kParameters[kEnvelope].defaultQuantity;
     };
 
     EffectTimeline();
@@ -145,8 +147,8 @@ private:
     std::string reason;
 };
 
-// The parameter a (trimmed) effect parameter name stands for in the timing.
-TimingParameter timingParameterForName(const std::string& name);
+// The part a parameter of the shared table plays in the timing (other for none).
+TimingParameter timingParameterFor(const ParameterSpec* spec) noexcept;
 
 // The effect computes its loop only in hosts whose vendor text names one of these two makers
 // (exact case); elsewhere it passes the audio through.

@@ -1,40 +1,16 @@
 #include "tools/parameter_args.h"
 
-#include "engine/parameter_mapping.h"
 #include "tools/hosted_effect.h"
 #include "tools/time_parse.h"
 #include "tools/tool_error.h"
 
-#include <array>
 #include <cctype>
 #include <charconv>
 #include <cmath>
-#include <limits>
 
 namespace vorblexter::tool {
 
 namespace {
-
-// The effect's parameter names (spaces dropped, lower case) and how each displays.
-struct KnownParameter {
-    std::string_view key;
-    ValueMapping mapping;
-};
-
-constexpr std::array<KnownParameter, 8> kKnownParameters{{
-    {"reverse", ValueMapping::percent},
-    {"vorblex", ValueMapping::percent},
-    {"repetition", ValueMapping::percent},
-    {"cuts/bar", ValueMapping::step},
-    {"envelope", ValueMapping::exponential},
-    {"variation", ValueMapping::step},
-    {"silence", ValueMapping::percent},
-    {"looplength", ValueMapping::step},
-}};
-
-constexpr std::array<std::int32_t, 7> kSteps{1, 2, 4, 8, 16, 32, 64};
-constexpr std::int32_t kMaxPercent = 100;
-constexpr std::int32_t kMaxEnvelope = 10000;
 
 std::string nameKey(std::string_view name)
 {
@@ -45,41 +21,6 @@ std::string nameKey(std::string_view name)
         }
     }
     return key;
-}
-
-float inverseMapping(ValueMapping mapping, std::int32_t quantity)
-{
-    switch (mapping) {
-    case ValueMapping::percent:
-        return normalizedFromPercent(quantity);
-    case ValueMapping::step:
-        return normalizedFromStep(quantity);
-    case ValueMapping::exponential:
-        return normalizedFromExponential(quantity);
-    case ValueMapping::unknown:
-        break;
-    }
-    return 0.0f;
-}
-
-bool quantityPossible(ValueMapping mapping, std::int32_t quantity)
-{
-    switch (mapping) {
-    case ValueMapping::percent:
-        return quantity >= 0 && quantity <= kMaxPercent;
-    case ValueMapping::step:
-        for (const std::int32_t step : kSteps) {
-            if (step == quantity) {
-                return true;
-            }
-        }
-        return false;
-    case ValueMapping::exponential:
-        return quantity >= 1 && quantity <= kMaxEnvelope;
-    case ValueMapping::unknown:
-        break;
-    }
-    return false;
 }
 
 // The value text without a unit the user may have added: "%" for percentages, or the
@@ -94,7 +35,7 @@ std::string_view stripUnit(std::string_view value, const ParameterInfo& paramete
     const std::string unit = lowerCase(trimSpaces(value.substr(split)));
     const std::string label = lowerCase(parameter.label);
     const bool known =
-        unit.empty() || (unit == "%" && parameter.mapping == ValueMapping::percent) ||
+        unit.empty() || (unit == "%" && parameter.spec->kind == ParameterKind::percent) ||
         (!label.empty() && (unit == label || unit + "s" == label || unit == label + "s"));
     return known ? trimSpaces(value.substr(0, split)) : value;
 }
@@ -141,57 +82,37 @@ ParameterAssignment parseAssignment(std::string_view text)
     return assignment;
 }
 
-ValueMapping mappingForName(std::string_view name)
+const ParameterSpec* specForName(std::string_view name)
 {
     const std::string key = nameKey(name);
-    for (const KnownParameter& known : kKnownParameters) {
-        if (known.key == key) {
-            return known.mapping;
+    for (const ParameterSpec& spec : kParameters) {
+        if (nameKey(trimmedText(spec.name)) == key) {
+            return &spec;
         }
     }
-    return ValueMapping::unknown;
+    return nullptr;
 }
 
-std::int32_t quantityForNormalized(ValueMapping mapping, float normalized)
+std::string allowedValues(const ParameterSpec* spec)
 {
-    switch (mapping) {
-    case ValueMapping::percent:
-        return percentFromNormalized(normalized);
-    case ValueMapping::step:
-        return stepFromNormalized(normalized);
-    case ValueMapping::exponential:
-        return exponentialFromNormalized(normalized);
-    case ValueMapping::unknown:
+    if (spec == nullptr) {
+        return "only raw host values from 0 to 1 (such as 0.5n)";
+    }
+    const std::string range =
+        " from " + std::to_string(spec->minimum) + " to " + std::to_string(spec->maximum);
+    switch (spec->kind) {
+    case ParameterKind::percent:
+        return "whole percent" + range;
+    case ParameterKind::envelope:
+        return "whole samples" + range;
+    case ParameterKind::powerOfTwoStep:
         break;
     }
-    return 0;
-}
-
-std::optional<float> normalizedForQuantity(ValueMapping mapping, std::int32_t quantity)
-{
-    if (!quantityPossible(mapping, quantity)) {
-        return std::nullopt;
+    std::string steps = std::to_string(spec->minimum);
+    for (std::int32_t step = spec->minimum * 2; step <= spec->maximum; step *= 2) {
+        steps += (step == spec->maximum ? " or " : ", ") + std::to_string(step);
     }
-    const float value = inverseMapping(mapping, quantity);
-    if (quantityForNormalized(mapping, value) != quantity || value < 0.0f || value > 1.0f) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-std::string allowedValues(ValueMapping mapping)
-{
-    switch (mapping) {
-    case ValueMapping::percent:
-        return "whole percent from 0 to 100";
-    case ValueMapping::step:
-        return "1, 2, 4, 8, 16, 32 or 64";
-    case ValueMapping::exponential:
-        return "whole samples from 1 to 10000";
-    case ValueMapping::unknown:
-        break;
-    }
-    return "only raw host values from 0 to 1 (such as 0.5n)";
+    return steps;
 }
 
 ParameterTable::ParameterTable(HostedEffect& effect)
@@ -201,7 +122,7 @@ ParameterTable::ParameterTable(HostedEffect& effect)
         parameter.index = index;
         parameter.name = std::string(trimSpaces(effect.parameterName(index)));
         parameter.label = std::string(trimSpaces(effect.parameterLabel(index)));
-        parameter.mapping = mappingForName(parameter.name);
+        parameter.spec = specForName(parameter.name);
         parameters.push_back(std::move(parameter));
     }
 }
@@ -248,15 +169,15 @@ ResolvedSetting ParameterTable::resolve(const ParameterAssignment& assignment) c
             throw ToolError(setting.description + ": a raw host value lies from 0 to 1");
         }
         setting.normalized = static_cast<float>(*raw);
-        if (parameter.mapping != ValueMapping::unknown) {
-            setting.expectedQuantity = quantityForNormalized(parameter.mapping, setting.normalized);
+        if (parameter.spec != nullptr) {
+            setting.expectedQuantity = quantityFromHostValue(*parameter.spec, setting.normalized);
         }
         return setting;
     }
 
     const std::string cannot = parameter.name + " cannot be " + std::string(value) + ": it takes " +
-                               allowedValues(parameter.mapping);
-    if (parameter.mapping == ValueMapping::unknown) {
+                               allowedValues(parameter.spec);
+    if (parameter.spec == nullptr) {
         throw ToolError(cannot);
     }
     double number = 0.0;
@@ -269,11 +190,10 @@ ResolvedSetting ParameterTable::resolve(const ParameterAssignment& assignment) c
         throw ToolError(cannot);
     }
     const auto quantity = static_cast<std::int32_t>(number);
-    const std::optional<float> normalized = normalizedForQuantity(parameter.mapping, quantity);
-    if (!normalized) {
+    if (!quantityAllowed(*parameter.spec, quantity)) {
         throw ToolError(cannot);
     }
-    setting.normalized = *normalized;
+    setting.normalized = hostValueFromQuantity(*parameter.spec, quantity);
     setting.expectedQuantity = quantity;
     return setting;
 }

@@ -3,9 +3,12 @@
 //
 // Display units are the numbers the effect itself displays: whole percent, steps (1 to 64),
 // envelope samples (1 to 10000). They become host values through the inverse of the effect's own
-// mapping, and every value sent is checked by reading the effect's display back. A value ending
-// in "n" is a raw normalized host value from 0 to 1, sent as written.
+// mapping (the engine's parameter table), and every value sent is checked by reading the
+// effect's display back. A value ending in "n" is a raw normalized host value from 0 to 1, sent
+// as written.
 #pragma once
+
+#include "engine/parameter_table.h"
 
 #include <cstdint>
 #include <optional>
@@ -17,14 +20,13 @@ namespace vorblexter::tool {
 
 class HostedEffect;
 
-// How a parameter's host value becomes the number it displays.
-enum class ValueMapping { percent, step, exponential, unknown };
-
+// What the effect reports about a parameter, with the shared table's entry for it when its name
+// is one of the eight (null for a parameter the table does not know: it takes raw values only).
 struct ParameterInfo {
     std::int32_t index = 0;
     std::string name;  // as the effect reports it, surrounding spaces removed
     std::string label; // likewise
-    ValueMapping mapping = ValueMapping::unknown;
+    const ParameterSpec* spec = nullptr;
 };
 
 // "NAME=VALUE" split at the first '=', both sides trimmed. Throws UsageError.
@@ -34,18 +36,11 @@ struct ParameterAssignment {
 };
 ParameterAssignment parseAssignment(std::string_view text);
 
-// The mapping this effect uses for a parameter of that (trimmed) name; unknown for others.
-ValueMapping mappingForName(std::string_view name);
+// The table's entry for a parameter of that name (case, spaces, '-' and '_' ignored), or null.
+const ParameterSpec* specForName(std::string_view name);
 
-// The host value whose display is exactly `quantity` (the effect's own inverse mapping), or
-// nothing when the parameter cannot show it.
-std::optional<float> normalizedForQuantity(ValueMapping mapping, std::int32_t quantity);
-
-// The display the forward mapping gives for a host value.
-std::int32_t quantityForNormalized(ValueMapping mapping, float normalized);
-
-// "1, 2, 4, 8, 16, 32 or 64" and the like.
-std::string allowedValues(ValueMapping mapping);
+// "1, 2, 4, 8, 16, 32 or 64" and the like; for no entry, that only raw values are taken.
+std::string allowedValues(const ParameterSpec* spec);
 
 // A setting ready to send.
 struct ResolvedSetting {
@@ -63,7 +58,7 @@ public:
 
     // By name (case, spaces, '-' and '_' ignored) or by index. Throws ToolError listing the names.
     const ParameterInfo& find(std::string_view nameOrIndex) const;
-    // The first parameter whose mapping-known name matches, or null.
+    // The first parameter whose name matches, or null.
     const ParameterInfo* findByName(std::string_view name) const noexcept;
     const std::vector<ParameterInfo>& all() const noexcept { return parameters; }
 

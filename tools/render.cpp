@@ -11,15 +11,17 @@ namespace vorblexter::tool {
 
 namespace {
 
-std::int32_t quantityOr(HostedEffect& effect, const ParameterTable& parameters,
-                        TimingParameter wanted, std::int32_t fallback)
+// What the effect displays for one of the table's parameters, its default when it has none.
+std::int32_t displayedOrDefault(HostedEffect& effect, const ParameterTable& parameters,
+                                ParameterIndex wanted)
 {
+    const ParameterSpec& spec = kParameters[wanted];
     for (const ParameterInfo& parameter : parameters.all()) {
-        if (timingParameterForName(parameter.name) == wanted) {
-            return displayedQuantity(effect, parameter.index).value_or(fallback);
+        if (parameter.spec == &spec) {
+            return displayedQuantity(effect, parameter.index).value_or(spec.defaultQuantity);
         }
     }
-    return fallback;
+    return spec.defaultQuantity;
 }
 
 void sendSetting(HostedEffect& effect, const ParameterTable& parameters,
@@ -28,7 +30,7 @@ void sendSetting(HostedEffect& effect, const ParameterTable& parameters,
     const std::optional<std::int32_t> shown = applySetting(effect, setting);
     const auto index = static_cast<std::size_t>(setting.index);
     if (shown && index < parameters.all().size()) {
-        account.parameterChanged(timingParameterForName(parameters.all()[index].name), *shown);
+        account.parameterChanged(timingParameterFor(parameters.all()[index].spec), *shown);
     }
 }
 
@@ -60,9 +62,9 @@ RenderResult renderThroughEffect(HostedEffect& effect, const ParameterTable& par
     EffectTimeline::Start start;
     start.timeline = options.timeline;
     start.vendorFollowsTempo = options.vendorFollowsTempo;
-    start.loopBeats = quantityOr(effect, parameters, TimingParameter::loopBeats, 4);
-    start.cutsPerBar = quantityOr(effect, parameters, TimingParameter::cutsPerBar, 4);
-    start.envelopeFrames = quantityOr(effect, parameters, TimingParameter::envelope, 20);
+    start.loopBeats = displayedOrDefault(effect, parameters, kLoopLength);
+    start.cutsPerBar = displayedOrDefault(effect, parameters, kCutsPerBar);
+    start.envelopeFrames = displayedOrDefault(effect, parameters, kEnvelope);
     RenderResult result{StereoAudio{}, EffectTimeline(start), {}, {}, 0.0};
     for (const ResolvedSetting& setting : options.settings) {
         sendSetting(effect, parameters, setting, result.account);

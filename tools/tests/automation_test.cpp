@@ -36,7 +36,7 @@ TEST(AutomationRequest, ReadsEveryKindOfAction)
 
 TEST(AutomationResolve, SortsByFrameAndDropsEventsAfterTheEnd)
 {
-    const ParameterTable table({ParameterInfo{0, "Reverse", "%", ValueMapping::percent}});
+    const ParameterTable table({ParameterInfo{0, "Reverse", "%", &kParameters[kReverse]}});
     const Timeline timeline{1000.0, 240.0, {4, 4}};
     std::vector<std::string> warnings;
     const std::vector<AutomationEvent> events =
