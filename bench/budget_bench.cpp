@@ -77,8 +77,7 @@ public:
         : frames(blockFrames), left(static_cast<std::size_t>(blockFrames), 0.5f),
           right(static_cast<std::size_t>(blockFrames), -0.5f)
     {
-        host.recordCalls = false;
-        vorblexter::testing::setTransport(host.timeInfo, kTempo, rate);
+        host.setTransport(kTempo, rate);
         host.timeInfo.samplePos = 1.0;
         effect = host.createEffect();
         if (effect == nullptr) {
@@ -86,7 +85,11 @@ public:
         }
         effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
     }
-    ~Play() { effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f); }
+    ~Play()
+    {
+        effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+        host.forget(effect);
+    }
     Play(const Play&) = delete;
     Play& operator=(const Play&) = delete;
 

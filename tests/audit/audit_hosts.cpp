@@ -33,8 +33,7 @@ public:
     explicit VstSessionHost(const HostSetup& setup)
         : frames(setup.blockFrames), left(frames), right(frames)
     {
-        host.recordCalls = false; // the host's own bookkeeping must not allocate in a block
-        testing::setTransport(host.timeInfo, setup.tempo, setup.sampleRate);
+        host.setTransport(setup.tempo, setup.sampleRate);
         host.timeInfo.samplePos = 1.0;
         effect = audited(host.createEffect());
         if (effect == nullptr) {
@@ -43,7 +42,11 @@ public:
         effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
     }
 
-    ~VstSessionHost() override { effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f); }
+    ~VstSessionHost() override
+    {
+        effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+        host.forget(effect);
+    }
 
     std::string name() const override { return "VST 2.x"; }
 
