@@ -2,26 +2,27 @@
 
 #include "engine/slice_engine.h"
 
-#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <new>
 #include <thread>
-#include <vector>
 
 namespace vorblexter {
 
-namespace {
-
 class ReclaimThread {
 public:
-    bool enrol(SliceEngine& engine) noexcept
+    bool enrol(ReclaimEnrolment& enrolment) noexcept
     {
         try {
             const std::lock_guard<std::mutex> life(lifecycle);
             {
                 const std::lock_guard<std::mutex> lock(state);
-                engines.push_back(&engine);
+                enrolment.next = first;
+                enrolment.previous = nullptr;
+                if (first != nullptr) {
+                    first->previous = &enrolment;
+                }
+                first = &enrolment;
                 stopping = false;
             }
             if (!thread.joinable()) {
@@ -29,7 +30,7 @@ public:
                     thread = std::thread([this] { run(); });
                 } catch (...) {
                     const std::lock_guard<std::mutex> lock(state);
-                    engines.erase(std::find(engines.begin(), engines.end(), &engine));
+                    unlink(enrolment);
                     return false;
                 }
             }
@@ -39,15 +40,15 @@ public:
         }
     }
 
-    void withdraw(SliceEngine& engine) noexcept
+    void withdraw(ReclaimEnrolment& enrolment) noexcept
     {
         try {
             const std::lock_guard<std::mutex> life(lifecycle);
             {
                 // Waits for a release in progress, so the thread is done with the engine.
                 const std::lock_guard<std::mutex> lock(state);
-                engines.erase(std::remove(engines.begin(), engines.end(), &engine), engines.end());
-                stopping = engines.empty();
+                unlink(enrolment);
+                stopping = first == nullptr;
             }
             if (stopping && thread.joinable()) {
                 wake.notify_all();
@@ -60,12 +61,25 @@ public:
     }
 
 private:
+    void unlink(ReclaimEnrolment& enrolment) noexcept
+    {
+        if (enrolment.previous != nullptr) {
+            enrolment.previous->next = enrolment.next;
+        } else if (first == &enrolment) {
+            first = enrolment.next;
+        }
+        if (enrolment.next != nullptr) {
+            enrolment.next->previous = enrolment.previous;
+        }
+        enrolment.next = enrolment.previous = nullptr;
+    }
+
     void run()
     {
         std::unique_lock<std::mutex> lock(state);
         while (!stopping) {
-            for (SliceEngine* engine : engines) {
-                engine->releaseRetired();
+            for (ReclaimEnrolment* at = first; at != nullptr; at = at->next) {
+                at->engine.releaseRetired();
             }
             wake.wait_for(lock, kReclaimPeriod, [this] { return stopping; });
         }
@@ -74,32 +88,36 @@ private:
     std::mutex lifecycle; // held by enrol and withdraw throughout, the thread's start and join too
     std::mutex state;     // guards the fields below; held by the thread while it releases
     std::condition_variable wake;
-    std::vector<SliceEngine*> engines;
+    ReclaimEnrolment* first = nullptr;
     bool stopping = false;
     std::thread thread;
 };
 
-// Never destroyed: a host that exits without closing its effects leaves the thread running, and
-// it must never find its mutex or list gone. With no engine left, no thread runs.
-// Null only when it could not be allocated.
-ReclaimThread* reclaimThread() noexcept
+namespace {
+
+// Made in static storage and never destroyed: a host that exits without closing its effects
+// leaves the thread running, and it must never find its lock or list gone.
+ReclaimThread& reclaimThread() noexcept
 {
-    static ReclaimThread* const instance = new (std::nothrow) ReclaimThread;
-    return instance;
+    alignas(ReclaimThread) static unsigned char storage[sizeof(ReclaimThread)];
+    static ReclaimThread* const instance = new (storage) ReclaimThread;
+    return *instance;
 }
 
 } // namespace
 
-ReclaimEnrolment::ReclaimEnrolment(SliceEngine& engine) noexcept : engine(engine)
+bool ReclaimEnrolment::enrol() noexcept
 {
-    ReclaimThread* const thread = reclaimThread();
-    enrolled = thread != nullptr && thread->enrol(engine);
+    if (!enrolled) {
+        enrolled = reclaimThread().enrol(*this);
+    }
+    return enrolled;
 }
 
 ReclaimEnrolment::~ReclaimEnrolment()
 {
     if (enrolled) {
-        reclaimThread()->withdraw(engine);
+        reclaimThread().withdraw(*this);
     }
 }
 

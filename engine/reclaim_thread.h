@@ -8,9 +8,10 @@
 // in between: the audio thread cannot wake it without a system call, so it is never woken, and
 // a look at an engine with nothing retired is one atomic load.
 //
-// Enrolment and leaving happen off the audio thread (at construction and close); both may wait
-// for a release in progress. When the thread cannot be started, the engines keep what they
-// retire until they close.
+// Enrolling, and leaving at close, happen off the audio thread; both may wait for a release in
+// progress. The bookkeeping takes nothing from the heap (the enrolments are the list), so all the
+// thread leaves behind once joined is what the system keeps of any thread. Until an engine is
+// enrolled, or when no thread can be started, it keeps what it retires until it closes.
 #pragma once
 
 #include <chrono>
@@ -21,20 +22,26 @@ class SliceEngine;
 
 inline constexpr std::chrono::milliseconds kReclaimPeriod{200};
 
-// Enrols an engine for as long as it lives: construct it after the engine and destroy it
+// An engine's place with the reclaim thread: construct it after the engine and destroy it
 // before. Once the destructor has returned, the thread never touches the engine again.
 class ReclaimEnrolment {
 public:
-    explicit ReclaimEnrolment(SliceEngine& engine) noexcept;
+    explicit ReclaimEnrolment(SliceEngine& engine) noexcept : engine(engine) {}
     ~ReclaimEnrolment();
     ReclaimEnrolment(const ReclaimEnrolment&) = delete;
     ReclaimEnrolment& operator=(const ReclaimEnrolment&) = delete;
 
-    // Whether the reclaim thread serves the engine (false when it could not be started).
+    // Enrols the engine, starting the thread when none runs; once enrolled, does nothing. Off the
+    // audio thread, before audio starts: the bindings call it when the host opens or activates
+    // the plug-in. Answers whether the thread serves the engine.
+    bool enrol() noexcept;
     bool served() const noexcept { return enrolled; }
 
 private:
+    friend class ReclaimThread;
     SliceEngine& engine;
+    ReclaimEnrolment* next = nullptr; // the thread's list, guarded by its lock
+    ReclaimEnrolment* previous = nullptr;
     bool enrolled = false;
 };
 

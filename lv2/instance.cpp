@@ -86,9 +86,6 @@ Instance::Instance(double sampleRate, const Urids& urids,
                    const LV2_Worker_Schedule* worker) noexcept
     : urids(urids), clock(sampleRate), engine(*this), worker(worker)
 {
-    if (worker == nullptr) {
-        reclaim.emplace(engine);
-    }
 }
 
 void Instance::connect(std::uint32_t port, void* location) noexcept
@@ -98,6 +95,9 @@ void Instance::connect(std::uint32_t port, void* location) noexcept
 
 void Instance::activate() noexcept
 {
+    if (worker == nullptr) {
+        reclaim.enrol();
+    }
     engine.resume();
 }
 

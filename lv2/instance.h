@@ -21,7 +21,6 @@
 #include <lv2/worker/worker.h>
 
 #include <cstdint>
-#include <optional>
 
 namespace vorblexter::lv2 {
 
@@ -59,9 +58,9 @@ private:
     Urids urids;
     Transport clock;
     SliceEngine engine;
-    const LV2_Worker_Schedule* worker;       // null without the host's worker
-    bool releasePending = false;             // a request the worker has not accepted yet
-    std::optional<ReclaimEnrolment> reclaim; // without a worker; leaves before the engine goes
+    const LV2_Worker_Schedule* worker; // null without the host's worker
+    bool releasePending = false;       // a request the worker has not accepted yet
+    ReclaimEnrolment reclaim{engine};  // enrolled at activation without a worker
 };
 
 } // namespace vorblexter::lv2

@@ -162,6 +162,8 @@ TEST(RetiredBuffers, TheReclaimThreadReleasesWhileTheHostRuns)
 {
     Session session;
     auto enrolment = std::make_unique<ReclaimEnrolment>(*session.engine);
+    EXPECT_FALSE(enrolment->served());
+    ASSERT_TRUE(enrolment->enrol());
     ASSERT_TRUE(enrolment->served());
     session.block();
     audit::reset();
