@@ -4,8 +4,6 @@
 #include "engine/diagnostics.h"
 #include "engine/slice_engine.h"
 
-#include <utility>
-
 namespace vorblexter {
 
 bool bufferLengthAccepted(std::int32_t loopLengthSamples) noexcept
@@ -15,11 +13,12 @@ bool bufferLengthAccepted(std::int32_t loopLengthSamples) noexcept
 
 // Audio thread, at the first block and after each capture restart. A loop that fits in the pair
 // reuses it, with no allocation, release or page fault, so changing Loop Length back and forth
-// costs next to nothing. Only a longer loop than the pair holds releases the old pair (a cost
-// that grows with its size) and allocates a new one of exactly its length, left uncleared: its
-// pages fault in as capture first writes them, spread over the capture blocks. A pair is never
-// shrunk: the memory was already in use for the longer loop, and releasing it would cost the
-// very block the musician changes the loop in. The destructor releases it.
+// costs next to nothing. Only a longer loop than the pair holds allocates a new pair of exactly
+// its length, left uncleared: its pages fault in as capture first writes them, spread over the
+// capture blocks. The old pair is handed over to be released off the audio thread (releasing a
+// fully written pair of long buffers costs milliseconds). A pair is never shrunk: the memory
+// was already in use for the longer loop, and replacing it would cost the very block the
+// musician changes the loop in.
 void SliceEngine::setupBuffers() noexcept
 {
     diagnostic("Setting up Buffers\n");
@@ -29,24 +28,24 @@ void SliceEngine::setupBuffers() noexcept
             return;
         }
         if (!bufferLeft || !bufferRight || loopLengthSamples > bufferCapacitySamples) {
-            // The old pair goes first, so that at most one pair is held at a time. Keeping it
-            // when the new one cannot be had would invite reads past its end; with no buffers
-            // at all, capture and playback stand aside until a set-up succeeds.
-            bufferLeft.reset();
-            bufferRight.reset();
+            // The old pair is dropped before the new one is asked for. Keeping it when the new
+            // one cannot be had would invite reads past its end; with no buffers at all,
+            // capture and playback stand aside until a set-up succeeds.
+            handOverBuffers(bufferLeft.release(), bufferRight.release());
             bufferLengthSamples = 0;
             bufferCapacitySamples = 0;
             captureWriteLeft = 0;
             captureWriteRight = 0;
             const auto length = static_cast<std::size_t>(loopLengthSamples);
-            std::unique_ptr<float[]> left(allocateSamples(length));
-            std::unique_ptr<float[]> right(left ? allocateSamples(length) : nullptr);
-            if (!left || !right) {
+            float* const left = allocateSamples(length);
+            float* const right = left != nullptr ? allocateSamples(length) : nullptr;
+            if (left == nullptr || right == nullptr) {
+                handOverBuffers(left, right);
                 diagnostic("Allocation error\n");
                 return;
             }
-            bufferLeft = std::move(left);
-            bufferRight = std::move(right);
+            bufferLeft.reset(left);
+            bufferRight.reset(right);
             bufferCapacitySamples = loopLengthSamples;
         }
         bufferLengthSamples = loopLengthSamples;
@@ -62,6 +61,20 @@ void SliceEngine::setupBuffers() noexcept
     } catch (...) {
         diagnostic("setupBuffers fucked up...\n");
     }
+}
+
+void SliceEngine::handOverBuffers(float* left, float* right) noexcept
+{
+    static_assert(kMinBufferSamples >= static_cast<std::int32_t>(RetiredBuffers::kMinimumSamples));
+    if (left != nullptr || right != nullptr) {
+        retiredBuffers.handOver(left, right);
+        releaseRequested = true;
+    }
+}
+
+std::int32_t SliceEngine::releaseRetired() noexcept
+{
+    return retiredBuffers.releaseAll();
 }
 
 } // namespace vorblexter

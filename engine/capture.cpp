@@ -1,8 +1,8 @@
 // The entry and capture sections of an audio block, and the capture restart.
 #include "engine/diagnostics.h"
 #include "engine/frame_position.h"
-#include "engine/slice_plan.h"
 #include "engine/slice_engine.h"
+#include "engine/slice_plan.h"
 
 #include <algorithm>
 #include <cstring>
@@ -30,19 +30,27 @@ void copyInput(float* const* inputs, float* const* outputs, std::int32_t from, s
 
 } // namespace
 
+// A host that gives no transport, or a repositioning before any loop geometry, are states of
+// the host and not failures of the engine: they leave the section early, with the texts its
+// failure handler writes, but throw nothing (an exception allocates and frees on the audio
+// thread).
 bool SliceEngine::runEntrySection()
 {
     try {
         timeInfo = transportSource.transport();
-        if (wasSuspended.exchange(false, kRelaxed)) {
+        // Read before it is cleared: an exchange is a locked write, every block, for a signal
+        // that is nearly always clear.
+        if (wasSuspended.load(kRelaxed) && wasSuspended.exchange(false, kRelaxed)) {
             diagnostic("User has resumed aftera suspend...\n");
-            if (blocksInLoop > 0 && timeInfo != nullptr) {
-                repositionAfterSuspend();
+            if (blocksInLoop > 0 && timeInfo != nullptr && !repositionAfterSuspend()) {
+                diagnostic("Failed in initialisation area\n");
+                return true;
             }
         }
         if (timeInfo == nullptr) {
             diagnostic("No vstTimeInfoAvailable - bomb out");
-            throw AudioFailure{};
+            diagnostic("Failed in initialisation area\n");
+            return true;
         }
         const double position = timeInfo->samplePos;
         if (position == lastSamplePos) {
@@ -72,11 +80,12 @@ bool SliceEngine::runEntrySection()
 
 // Puts playback where the host's position says, after a suspend. A position outside the drawn
 // slots (negative, or in the unplayed remainder) restarts the loop from its beginning; on a
-// reversed slice the offset is mirrored so reading stays inside that slice.
-void SliceEngine::repositionAfterSuspend()
+// reversed slice the offset is mirrored so reading stays inside that slice. Answers false,
+// moving nothing, while there is no loop geometry to reposition in.
+bool SliceEngine::repositionAfterSuspend()
 {
     if (loopLengthSamples <= 0 || sliceLength <= 0) {
-        throw AudioFailure{};
+        return false;
     }
     const std::int64_t inLoop = framePosition(timeInfo->samplePos) % loopLengthSamples;
     const std::int64_t playable = static_cast<std::int64_t>(sliceCount) * sliceLength;
@@ -93,11 +102,12 @@ void SliceEngine::repositionAfterSuspend()
     const std::int32_t step = slice.reversed ? slice.length - 1 - offset : offset;
     playPointerLeft = slice.startLeft + step;
     playPointerRight = slice.startRight + step;
+    return true;
 }
 
 SliceEngine::CaptureOutcome
 SliceEngine::runCaptureSection(float* const* inputs, float* const* outputs, std::int32_t frames,
-                                std::int32_t& framesWritten, bool& completedHere)
+                               std::int32_t& framesWritten, bool& completedHere)
 {
     try {
         if (loopLengthChanged.exchange(false, kRelaxed)) {
@@ -112,7 +122,11 @@ SliceEngine::runCaptureSection(float* const* inputs, float* const* outputs, std:
             return CaptureOutcome::endBlock;
         }
         if (!captureActive) {
-            decideCaptureStart(frames);
+            if (!decideCaptureStart(frames)) {
+                // As the failure handler below: the frames not written carry the input.
+                diagnostic("Failed while filling buffer\n");
+                return CaptureOutcome::continueToPlayback;
+            }
             if (!captureActive) {
                 copyInput(inputs, outputs, framesWritten, frames);
                 framesWritten = frames;
@@ -127,21 +141,22 @@ SliceEngine::runCaptureSection(float* const* inputs, float* const* outputs, std:
 }
 
 // Capture starts in the transport's first block, or at the first bar line inside a block.
-// A bar line on a block's first frame belongs to the block before, which ends on it.
-void SliceEngine::decideCaptureStart(std::int32_t frames)
+// A bar line on a block's first frame belongs to the block before, which ends on it. Answers
+// false when it cannot tell: no transport this block, or no bar length yet.
+bool SliceEngine::decideCaptureStart(std::int32_t frames)
 {
     if (timeInfo == nullptr) {
-        throw AudioFailure{};
+        return false;
     }
     const double position = timeInfo->samplePos;
     if (static_cast<double>(frames) > position) {
         captureStartOffset = 0;
         captureActive = true;
         diagnostic("Capturing from first sample Frame\n");
-        return;
+        return true;
     }
     if (barLengthSamples == 0) {
-        throw AudioFailure{};
+        return false;
     }
     const std::int64_t first = framePosition(position);
     const std::int64_t bar = barLengthSamples;
@@ -155,13 +170,14 @@ void SliceEngine::decideCaptureStart(std::int32_t frames)
         captureActive = true;
         diagnostic("Capturing from some place cos bar boundary\n");
     }
+    return true;
 }
 
 // Copies input into the buffers from `captureStartOffset` on, passing everything through.
 // The space left is measured against the buffers that exist. When they fill with frames of the
 // block to spare, the capture completes and the rest of the block plays the new loop.
 void SliceEngine::captureFrames(float* const* inputs, float* const* outputs, std::int32_t frames,
-                                 std::int32_t& framesWritten, bool& completedHere)
+                                std::int32_t& framesWritten, bool& completedHere)
 {
     if (captureWriteLeft < 0 || captureWriteLeft > bufferLengthSamples ||
         captureWriteRight != captureWriteLeft) {
@@ -212,15 +228,15 @@ void SliceEngine::captureFrames(float* const* inputs, float* const* outputs, std
 // end of the slice they move to the start of the next one, round to the first after the last,
 // without wrap processing. The frames go in runs within one slice each.
 void SliceEngine::handOver(float* const* inputs, float* const* outputs, std::int32_t firstFrame,
-                            std::int32_t frames, std::int32_t& framesWritten)
+                           std::int32_t frames, std::int32_t& framesWritten)
 {
     std::int32_t i = firstFrame;
     while (i < frames) {
         const Slice& slice = sliceAtOrderPosition();
         const std::int64_t toSliceEnd =
             static_cast<std::int64_t>(slice.startLeft) + slice.length - playPointerLeft;
-        std::int32_t length = static_cast<std::int32_t>(
-            std::clamp<std::int64_t>(toSliceEnd, 1, std::min(frames - i, kRunFrames)));
+        std::int32_t length =
+            static_cast<std::int32_t>(std::clamp<std::int64_t>(toSliceEnd, 1, frames - i));
         if (wasSuspended.load(kRelaxed)) {
             copyInput(inputs, outputs, i, i + length);
         } else if (slice.length <= 0) {

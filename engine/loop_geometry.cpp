@@ -39,7 +39,9 @@ void SliceEngine::getLoopInfo() noexcept
             return;
         }
         if (timeInfo == nullptr) {
-            throw AudioFailure{};
+            // No transport this block: the handler's text, without the allocation of a throw.
+            diagnostic("getLoopInfo() crapped up...\n");
+            return;
         }
         const std::optional<LoopGeometry> geometry = computeLoopGeometry(
             timeInfo->tempo, timeInfo->sampleRate, loopBeats.load(std::memory_order_relaxed),

@@ -54,7 +54,7 @@ void fadeRun(float* left, float* right, const float* sourceLeft, const float* so
 } // namespace
 
 void SliceEngine::runPlaybackSection(float* const* outputs, std::int32_t frames,
-                                      std::int32_t& framesWritten, bool completedHere)
+                                     std::int32_t& framesWritten, bool completedHere)
 {
     try {
         // The completing block was played by the hand-over; only its bookkeeping is left.
@@ -80,7 +80,7 @@ void SliceEngine::runPlaybackSection(float* const* outputs, std::int32_t frames,
 //  5. both pointers step (backwards in a reversed slice) and the clock advances.
 // Steps 1 and 2 run at the start of every run; playOneFrame is steps 3 to 5 for one frame.
 void SliceEngine::playFrames(float* const* outputs, std::int32_t frames,
-                              std::int32_t& framesWritten)
+                             std::int32_t& framesWritten)
 {
     std::int32_t i = 0;
     while (i < frames) {
@@ -98,7 +98,7 @@ void SliceEngine::playFrames(float* const* outputs, std::int32_t frames,
         }
 
         const Slice& slice = sliceAtOrderPosition();
-        std::int32_t played = playRun(outputs, i, std::min(frames - i, kRunFrames), slice);
+        std::int32_t played = playRun(outputs, i, frames - i, slice);
         if (played == 0) {
             playOneFrame(outputs, i, slice);
             played = 1;
@@ -127,7 +127,7 @@ void SliceEngine::playOneFrame(float* const* outputs, std::int32_t i, const Slic
 }
 
 std::int32_t SliceEngine::playRun(float* const* outputs, std::int32_t first, std::int32_t limit,
-                                   const Slice& slice)
+                                  const Slice& slice)
 {
     const std::int64_t slotStart = static_cast<std::int64_t>(orderPosition) * sliceLength;
     const std::int64_t toEnd = slotStart + sliceLength - loopPosition;
@@ -137,53 +137,80 @@ std::int32_t SliceEngine::playRun(float* const* outputs, std::int32_t first, std
     }
     // No run reaches the slot end, so step 1 cannot fire inside one.
     std::int32_t length = static_cast<std::int32_t>(std::min<std::int64_t>(limit, toEnd));
+    if (wasSuspended.load(kRelaxed) || slice.silenced || slice.length <= 0) {
+        return playSilentRun(outputs, first, length, slice);
+    }
     const std::int32_t step = slice.reversed ? -1 : 1;
+    length = readableFrames(length, step);
+    if (length == 0) {
+        return 0; // the per-frame rule raises the failure exactly where it always did
+    }
+    const std::int32_t envelope = envelopeLength.load(kRelaxed);
+    if (envelope > FadeTable::kCapacity) {
+        return 0;
+    }
+    if (envelope > 0 && (fromStart < envelope || toEnd < envelope)) {
+        return playFadeRun(outputs, first, length, step, envelope);
+    }
+    // Gain 1.0 up to the fade-out zone: the stored samples themselves.
+    if (envelope > 0) {
+        length = static_cast<std::int32_t>(std::min<std::int64_t>(length, toEnd - envelope + 1));
+    }
     float* const left = outputs[0] + first;
     float* const right = outputs[1] + first;
-
-    if (wasSuspended.load(kRelaxed) || slice.silenced || slice.length <= 0) {
-        // Nothing is read, but the guard still watches the left pointer: a forward run stops
-        // where it would pass the end of the buffer.
-        if (step > 0) {
-            length = static_cast<std::int32_t>(std::min<std::int64_t>(
-                length, static_cast<std::int64_t>(bufferLengthSamples) - playPointerLeft + 1));
-        }
-        fillSilence(left, right, length);
+    const float* const sourceLeft = bufferLeft.get() + playPointerLeft;
+    const float* const sourceRight = bufferRight.get() + playPointerRight;
+    if (step > 0) {
+        copyRun(left, right, sourceLeft, sourceRight, length);
     } else {
-        length = readableFrames(length, step);
-        if (length == 0) {
-            return 0; // the per-frame rule raises the failure exactly where it always did
-        }
-        const float* const sourceLeft = bufferLeft.get() + playPointerLeft;
-        const float* const sourceRight = bufferRight.get() + playPointerRight;
-        const std::int32_t envelope = envelopeLength.load(kRelaxed);
-        if (envelope > FadeTable::kCapacity) {
-            return 0;
-        }
-        if (envelope > 0 && fromStart < envelope) {
-            // Fade-in: positions fromStart upwards; the fade-in wins over the fade-out.
-            length =
-                static_cast<std::int32_t>(std::min<std::int64_t>(length, envelope - fromStart));
-            const double* const gains =
-                fadeTable.gains(envelope, static_cast<std::int32_t>(fromStart), length);
-            fadeRun(left, right, sourceLeft, sourceRight, step, gains, 1, length);
-        } else if (envelope > 0 && toEnd < envelope) {
-            // Fade-out: positions toEnd downwards, to the slot end at the latest.
-            const auto last = static_cast<std::int32_t>(toEnd);
-            const double* const gains = fadeTable.gains(envelope, last - length + 1, length);
-            fadeRun(left, right, sourceLeft, sourceRight, step, gains + (length - 1), -1, length);
-        } else {
-            // Gain 1.0 up to the fade-out zone: the stored samples themselves.
-            if (envelope > 0) {
-                length =
-                    static_cast<std::int32_t>(std::min<std::int64_t>(length, toEnd - envelope + 1));
-            }
-            if (step > 0) {
-                copyRun(left, right, sourceLeft, sourceRight, length);
-            } else {
-                reverseCopyRun(left, right, sourceLeft, sourceRight, length);
-            }
-        }
+        reverseCopyRun(left, right, sourceLeft, sourceRight, length);
+    }
+    playPointerLeft += step * length;
+    playPointerRight += step * length;
+    loopPosition += length;
+    return length;
+}
+
+// Suspended, silenced or empty: nothing is read, but the guard still watches the left pointer,
+// so a forward run stops where it would pass the end of the buffer.
+[[gnu::noinline]] std::int32_t SliceEngine::playSilentRun(float* const* outputs, std::int32_t first,
+                                                          std::int32_t length, const Slice& slice)
+{
+    const std::int32_t step = slice.reversed ? -1 : 1;
+    if (step > 0) {
+        length = static_cast<std::int32_t>(std::min<std::int64_t>(
+            length, static_cast<std::int64_t>(bufferLengthSamples) - playPointerLeft + 1));
+    }
+    fillSilence(outputs[0] + first, outputs[1] + first, length);
+    playPointerLeft += step * length;
+    playPointerRight += step * length;
+    loopPosition += length;
+    return length;
+}
+
+// Inside a fade zone: the samples times their gains.
+[[gnu::noinline]] std::int32_t SliceEngine::playFadeRun(float* const* outputs, std::int32_t first,
+                                                        std::int32_t length, std::int32_t step,
+                                                        std::int32_t envelope)
+{
+    const std::int64_t slotStart = static_cast<std::int64_t>(orderPosition) * sliceLength;
+    const std::int64_t toEnd = slotStart + sliceLength - loopPosition;
+    const std::int64_t fromStart = loopPosition - slotStart;
+    float* const left = outputs[0] + first;
+    float* const right = outputs[1] + first;
+    const float* const sourceLeft = bufferLeft.get() + playPointerLeft;
+    const float* const sourceRight = bufferRight.get() + playPointerRight;
+    if (fromStart < envelope) {
+        // Fade-in: positions fromStart upwards; the fade-in wins over the fade-out.
+        length = static_cast<std::int32_t>(std::min<std::int64_t>(length, envelope - fromStart));
+        const double* const gains =
+            fadeTable.gains(envelope, static_cast<std::int32_t>(fromStart), length);
+        fadeRun(left, right, sourceLeft, sourceRight, step, gains, 1, length);
+    } else {
+        // Fade-out: positions toEnd downwards, to the slot end at the latest.
+        const auto last = static_cast<std::int32_t>(toEnd);
+        const double* const gains = fadeTable.gains(envelope, last - length + 1, length);
+        fadeRun(left, right, sourceLeft, sourceRight, step, gains + (length - 1), -1, length);
     }
     playPointerLeft += step * length;
     playPointerRight += step * length;

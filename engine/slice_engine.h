@@ -16,6 +16,7 @@
 
 #include "engine/fade_table.h"
 #include "engine/parameter_table.h"
+#include "engine/retired_buffers.h"
 #include "engine/slice.h"
 #include "engine/slice_random.h"
 #include "engine/transport.h"
@@ -24,6 +25,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 namespace vorblexter {
 
@@ -46,8 +48,9 @@ inline constexpr std::int32_t kMaxBufferSamples = 1000000000;
 struct ParameterQuantities {
     std::array<std::atomic<float>, kParameterCount> parameters{}; // normalized, as last set
     std::atomic<std::int32_t> loopBeats{4};
-    std::atomic<std::int32_t> pendingSliceCount{-1}; // applied at the next set-up or wrap; <= 0 none
-    std::atomic<bool> wasSuspended{true};            // raised by construction and suspend
+    std::atomic<std::int32_t> pendingSliceCount{
+        -1};                              // applied at the next set-up or wrap; <= 0 none
+    std::atomic<bool> wasSuspended{true}; // raised by construction and suspend
     std::atomic<bool> loopLengthChanged{false};
     std::atomic<bool> paramsChanged{false};
     std::atomic<std::int32_t> repetitionPercent{0};
@@ -73,8 +76,10 @@ struct EngineState {
     // below it, whatever `loopLengthSamples` a newer geometry holds.
     std::int32_t bufferLengthSamples = 0;
     // Samples each buffer really has, at least `bufferLengthSamples`: a shorter loop reuses the
-    // pair it fits in, so only a longer one allocates (and releases the old pair).
+    // pair it fits in, so only a longer one allocates (and hands the old pair over for release).
     std::int32_t bufferCapacitySamples = 0;
+    // Raised by a set-up that handed a pair over, cleared by takeReleaseRequest.
+    bool releaseRequested = false;
 
     // The slice table: every entry points at its record in `sliceRecords`. All records are made
     // in one allocation at construction, so building an engine stays cheap and the audio path
@@ -146,12 +151,28 @@ public:
     // Audio thread, between blocks.
     EngineStatus status() const noexcept;
 
+    // --- Memory the loop has outgrown ---
+    // The audio thread never releases memory. A set-up for a loop longer than the pair of
+    // buffers held hands the old pair over (no allocation, lock or system call) and goes on; it
+    // waits until a thread that may take its time calls releaseRetired: the host's own worker or
+    // main thread where the format offers one, else the library's reclaim thread
+    // (engine/reclaim_thread.h). The destructor releases whatever still waits.
+    //
+    // Any thread but the audio thread, also while a block runs, and from several at once:
+    // releases every pair handed over so far and answers how many.
+    std::int32_t releaseRetired() noexcept;
+    // Audio thread, after process: true once after each block (or run of blocks) that handed a
+    // pair over, so that a binding whose host runs work on request knows when to ask for it.
+    bool takeReleaseRequest() noexcept { return std::exchange(releaseRequested, false); }
+
 private:
     friend struct testing::EngineAccess;
 
     // Set-up operations of the audio path; each catches its own failures.
     void getLoopInfo() noexcept;
     void setupBuffers() noexcept;
+    // Passes a pair (either may be null) the engine no longer holds to retiredBuffers.
+    void handOverBuffers(float* left, float* right) noexcept;
     void setupSlices();
     void randomiseSlices();
     void restartCapture() noexcept;
@@ -160,12 +181,12 @@ private:
     // `framesWritten` tells how far they got; whatever is left carries the input.
     // The entry section answers false when the block ends there (a standing transport).
     bool runEntrySection();
-    void repositionAfterSuspend();
+    bool repositionAfterSuspend();
     enum class CaptureOutcome { continueToPlayback, endBlock };
     CaptureOutcome runCaptureSection(float* const* inputs, float* const* outputs,
                                      std::int32_t frames, std::int32_t& framesWritten,
                                      bool& completedHere);
-    void decideCaptureStart(std::int32_t frames);
+    bool decideCaptureStart(std::int32_t frames);
     void captureFrames(float* const* inputs, float* const* outputs, std::int32_t frames,
                        std::int32_t& framesWritten, bool& completedHere);
     void handOver(float* const* inputs, float* const* outputs, std::int32_t firstFrame,
@@ -186,22 +207,32 @@ private:
 
     // --- Run-wise rendering of playback and the hand-over ---
     // A block is cut into runs of one kind each (copy, reverse copy, fill, fade), none crossing a
-    // slot edge, a fade-zone boundary or the end of what the buffers hold, so that every check
-    // and every look-up is made once per run. Frames no run can take (a read that would fail, a
-    // state the runs do not cover) go through the per-frame rule, one frame at a time.
-    // The longest run: a suspend or an Envelope change made by another thread during a block is
-    // seen within this many frames.
-    static constexpr std::int32_t kRunFrames = 128;
+    // slot edge, a fade-zone boundary, the end of what the buffers hold or the end of the block,
+    // so that every check and every look-up is made once per run. Frames no run can take (a read
+    // that would fail, a state the runs do not cover) go through the per-frame rule, one frame at
+    // a time. A suspend or an Envelope change made by another thread while a block runs is seen
+    // at the next run. (Runs once ended every 128 frames as well, to see such a change sooner;
+    // but a whole block takes microseconds, so the frame a change made meanwhile lands on was
+    // never the host's to choose, and the shorter runs cost a third of steady playback.)
+    //
     // Plays one run from output frame `first`, at most `limit` frames; answers its length, or 0
     // when the frame must take the per-frame rule.
     std::int32_t playRun(float* const* outputs, std::int32_t first, std::int32_t limit,
                          const Slice& slice);
+    // The run kinds playRun hands on, kept out of its way: the copy is the run of nearly every
+    // block.
+    std::int32_t playSilentRun(float* const* outputs, std::int32_t first, std::int32_t length,
+                               const Slice& slice);
+    std::int32_t playFadeRun(float* const* outputs, std::int32_t first, std::int32_t length,
+                             std::int32_t step, std::int32_t envelope);
     // The per-frame rule of playback for output frame `i`, after the slot-end step.
     void playOneFrame(float* const* outputs, std::int32_t i, const Slice& slice);
     // How many of the next `frames` frames both play pointers can read, stepping by `step`.
     std::int32_t readableFrames(std::int32_t frames, std::int32_t step) const noexcept;
     // The gains of the current Envelope value, filled as fades need them.
     FadeTable fadeTable;
+    // Pairs handed over by the audio thread, waiting for releaseRetired or the destructor.
+    RetiredBuffers retiredBuffers;
 };
 
 } // namespace vorblexter

@@ -13,9 +13,18 @@ constexpr std::memory_order kRelaxed = std::memory_order_relaxed;
 
 } // namespace
 
+// In the initial-exec model the state lives in the block of thread storage every thread gets
+// when it starts or the library loads. The default model, for a library a host opens, would
+// allocate it at each thread's first draw: on the audio thread.
+#if defined(__ELF__)
+#define VORBLEXTER_STATIC_THREAD_STORAGE __attribute__((tls_model("initial-exec")))
+#else
+#define VORBLEXTER_STATIC_THREAD_STORAGE
+#endif
+
 SliceRandom& threadSliceRandom() noexcept
 {
-    thread_local SliceRandom random;
+    thread_local SliceRandom random VORBLEXTER_STATIC_THREAD_STORAGE;
     return random;
 }
 

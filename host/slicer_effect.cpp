@@ -103,6 +103,11 @@ void SlicerEffect::getParameterDisplay(VstInt32 index, char* text)
     writeText(digits, text);
 }
 
+void SlicerEffect::open()
+{
+    reclaim.enrol();
+}
+
 void SlicerEffect::suspend()
 {
     core.suspend();
@@ -110,6 +115,7 @@ void SlicerEffect::suspend()
 
 void SlicerEffect::resume()
 {
+    reclaim.enrol(); // for hosts that resume without opening
     core.resume();
 }
 

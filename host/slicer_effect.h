@@ -4,9 +4,12 @@
 // and product texts (with the vendor check) at every geometry computation.
 //
 // Threads: as the engine's. process/processReplacing run on the host's audio thread and reach
-// the host callback from there; everything else may come from any thread.
+// the host callback from there; everything else may come from any thread. The library's reclaim
+// thread releases the buffer pairs the engine outgrows: a VST 2.x host offers no thread for it.
+// The effect enrols with it when the host opens or resumes it, off the audio thread.
 #pragma once
 
+#include "engine/reclaim_thread.h"
 #include "engine/slice_engine.h"
 #include "host/effect_base_x.h"
 
@@ -33,6 +36,7 @@ public:
     void getParameterLabel(VstInt32 index, char* label) override;
     void getParameterDisplay(VstInt32 index, char* text) override;
     void getParameterName(VstInt32 index, char* text) override;
+    void open() override;
     void suspend() override;
     void resume() override;
     VstInt32 getGetTailSize() override;
@@ -61,6 +65,7 @@ private:
     const VstTimeInfo* hostTime = nullptr; // the host's, valid only during the current block
     TransportInfo time;
     SliceEngine core;
+    ReclaimEnrolment reclaim{core}; // leaves before the engine is destroyed
 };
 
 } // namespace vorblexter

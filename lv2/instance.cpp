@@ -2,10 +2,10 @@
 
 #include "engine/allocation.h"
 #include "engine/loop_geometry.h"
-#include "platform/debug_output.h"
 #include "lv2/atom_reader.h"
 #include "lv2/control_sync.h"
 #include "lv2/status_outputs.h"
+#include "platform/debug_output.h"
 
 #include <lv2/urid/urid.h>
 
@@ -21,16 +21,31 @@ namespace {
 // The engine counts frames in 32 bits; longer runs go to it in pieces.
 constexpr std::uint32_t kLongestStretch = 1u << 30;
 
-const LV2_URID_Map* findUridMap(const LV2_Feature* const* features) noexcept
+// Any byte would do: work releases whatever waits, whatever it is sent.
+constexpr std::uint8_t kReleaseMessage = 1;
+
+const void* findFeature(const LV2_Feature* const* features, const char* uri) noexcept
 {
     for (; features != nullptr && *features != nullptr; ++features) {
         const LV2_Feature* feature = *features;
-        if (feature->URI != nullptr && std::strcmp(feature->URI, LV2_URID__map) == 0) {
-            const auto* map = static_cast<const LV2_URID_Map*>(feature->data);
-            return map != nullptr && map->map != nullptr ? map : nullptr;
+        if (feature->URI != nullptr && std::strcmp(feature->URI, uri) == 0) {
+            return feature->data;
         }
     }
     return nullptr;
+}
+
+const LV2_URID_Map* findUridMap(const LV2_Feature* const* features) noexcept
+{
+    const auto* map = static_cast<const LV2_URID_Map*>(findFeature(features, LV2_URID__map));
+    return map != nullptr && map->map != nullptr ? map : nullptr;
+}
+
+const LV2_Worker_Schedule* findWorker(const LV2_Feature* const* features) noexcept
+{
+    const auto* worker =
+        static_cast<const LV2_Worker_Schedule*>(findFeature(features, LV2_WORKER__schedule));
+    return worker != nullptr && worker->schedule_work != nullptr ? worker : nullptr;
 }
 
 } // namespace
@@ -59,7 +74,7 @@ Instance* Instance::create(double sampleRate, const LV2_Feature* const* features
     if (allocationShouldFail(AllocationSite::effectObject)) {
         return nullptr;
     }
-    auto* instance = new (std::nothrow) Instance(sampleRate, mapUrids(*map));
+    auto* instance = new (std::nothrow) Instance(sampleRate, mapUrids(*map), findWorker(features));
     if (instance != nullptr && !instance->engine.isComplete()) {
         delete instance;
         return nullptr;
@@ -67,8 +82,9 @@ Instance* Instance::create(double sampleRate, const LV2_Feature* const* features
     return instance;
 }
 
-Instance::Instance(double sampleRate, const Urids& urids) noexcept
-    : urids(urids), clock(sampleRate), engine(*this)
+Instance::Instance(double sampleRate, const Urids& urids,
+                   const LV2_Worker_Schedule* worker) noexcept
+    : urids(urids), clock(sampleRate), engine(*this), worker(worker)
 {
 }
 
@@ -79,6 +95,9 @@ void Instance::connect(std::uint32_t port, void* location) noexcept
 
 void Instance::activate() noexcept
 {
+    if (worker == nullptr) {
+        reclaim.enrol();
+    }
     engine.resume();
 }
 
@@ -112,6 +131,27 @@ void Instance::run(std::uint32_t frames) noexcept
     }
     render(done, frames - done);
     writeStatus(ports, engine.status());
+    scheduleRelease();
+}
+
+void Instance::scheduleRelease() noexcept
+{
+    if (worker == nullptr) {
+        return;
+    }
+    if (engine.takeReleaseRequest()) {
+        releasePending = true;
+    }
+    // A host whose queue is full gets the request again after the next run.
+    if (releasePending) {
+        releasePending = worker->schedule_work(worker->handle, sizeof kReleaseMessage,
+                                               &kReleaseMessage) != LV2_WORKER_SUCCESS;
+    }
+}
+
+void Instance::work() noexcept
+{
+    engine.releaseRetired();
 }
 
 void Instance::render(std::uint32_t first, std::uint32_t frames) noexcept

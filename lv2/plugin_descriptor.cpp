@@ -2,6 +2,8 @@
 
 #include "lv2/instance.h"
 
+#include <cstring>
+
 namespace vorblexter::lv2 {
 
 namespace {
@@ -42,8 +44,26 @@ void cleanup(LV2_Handle handle)
     delete instanceOf(handle);
 }
 
-const void* extensionData(const char*)
+LV2_Worker_Status work(LV2_Handle handle, LV2_Worker_Respond_Function, LV2_Worker_Respond_Handle,
+                       uint32_t, const void*)
 {
+    instanceOf(handle)->work();
+    return LV2_WORKER_SUCCESS;
+}
+
+// work never responds, but some hosts call this unasked.
+LV2_Worker_Status workResponse(LV2_Handle, uint32_t, const void*)
+{
+    return LV2_WORKER_SUCCESS;
+}
+
+constexpr LV2_Worker_Interface kWorkerInterface{work, workResponse, nullptr};
+
+const void* extensionData(const char* uri)
+{
+    if (uri != nullptr && std::strcmp(uri, LV2_WORKER__interface) == 0) {
+        return &kWorkerInterface;
+    }
     return nullptr;
 }
 

@@ -29,8 +29,8 @@ VARIANTS = {
 }
 # (case, block size) -> the most the ratio may be.
 STEADY_TARGETS = {
-    ("PlaybackDefault", 4096): 1.5,
-    ("PlaybackDefault", 256): 2.5,
+    ("PlaybackDefault", 4096): 1.3,
+    ("PlaybackDefault", 256): 1.3,
     ("PlaybackAllFades", 4096): 4.0,
     ("PlaybackAllFades", 256): 4.0,
     ("CaptureLongLoop", 4096): 1.5,

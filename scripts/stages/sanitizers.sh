@@ -2,8 +2,8 @@
 # The test suite under sanitizers, built with clang-14: every test with AddressSanitizer and
 # UndefinedBehaviorSanitizer (build-asan/), the VST library, the LV2 bundle and the CLAP module
 # instrumented too (the CLAP test host's sessions, the CLAP fuzzer's replayed inputs and its
-# real-time test among them), and the thread stress test with ThreadSanitizer (build-tsan/).
-# Any report fails the stage.
+# real-time test among them), and the thread stress and buffer hand-off tests with
+# ThreadSanitizer (build-tsan/). Any report fails the stage.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 jobs=$(nproc)
@@ -18,7 +18,8 @@ ASAN_OPTIONS=detect_leaks=1:check_initialization_order=1:strict_init_order=1 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
-echo "--- ThreadSanitizer: thread stress"
+echo "--- ThreadSanitizer: thread stress, and the buffer hand-off beside its releasers"
 CXX=clang++-14 cmake -S . -B build-tsan "${configure[@]}" -DVORBLEXTER_SANITIZE=thread >/dev/null
-cmake --build build-tsan -j "$jobs" --target thread_stress_test
+cmake --build build-tsan -j "$jobs" --target thread_stress_test retired_buffers_test
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 build-tsan/tests/thread_stress_test
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 build-tsan/tests/audit/retired_buffers_test
