@@ -78,7 +78,7 @@ Instance* Instance::create(const clap_host* host) noexcept
     if (allocationShouldFail(AllocationSite::effectObject)) {
         return nullptr;
     }
-    auto* instance = new (std::nothrow) Instance();
+    auto* instance = new (std::nothrow) Instance(host);
     if (instance != nullptr && !instance->engine.isComplete()) {
         delete instance;
         return nullptr;
@@ -95,7 +95,10 @@ Instance* Instance::of(const clap_plugin* plugin) noexcept
     return &instance->plugin == plugin ? instance : nullptr;
 }
 
-Instance::Instance() noexcept : plugin(pluginRecord(this)), engine(*this) {}
+Instance::Instance(const clap_host* host) noexcept
+    : plugin(pluginRecord(this)), host(host), engine(*this)
+{
+}
 
 bool Instance::init() noexcept
 {
@@ -216,6 +219,11 @@ clap_process_status Instance::process(const clap_process& process) noexcept
     }
     render(process, done, frames - done);
     reportStatus(process.out_events, frames);
+    // request_callback is real-time safe by the interface's contract; the memory a longer loop
+    // retired is then released on the main thread, away from the audio.
+    if (engine.takeReleaseRequest() && host->request_callback != nullptr) {
+        host->request_callback(host);
+    }
     return buffersUsable || frames == 0 ? CLAP_PROCESS_CONTINUE : CLAP_PROCESS_ERROR;
 }
 

@@ -48,10 +48,10 @@ public:
     // Allocates nothing itself, takes no lock and does no I/O; the engine's own set-up may
     // allocate.
     clap_process_status process(const clap_process& process) noexcept;
-    // The host calls this on its main thread after the plug-in's request_callback. Nothing is
-    // handed to the main thread yet, so nothing asks for it: the host is only checked at
-    // creation and not kept.
-    void onMainThread() noexcept {}
+    // The host calls this on its main thread after the plug-in's request_callback, which process
+    // makes after a block that retired a buffer pair the loop outgrew: it is released here. The
+    // engine's destructor releases whatever a host never called back for.
+    void onMainThread() noexcept { engine.releaseRetired(); }
 
     // Parameters: the setting the engine holds, or the status last reported.
     bool paramValue(clap_id id, double& value) const noexcept;
@@ -68,7 +68,7 @@ public:
     static bool sampleRateUsable(double sampleRate) noexcept;
 
 private:
-    Instance() noexcept;
+    explicit Instance(const clap_host* host) noexcept;
     ~Instance() = default;
 
     const TransportInfo* transport() override { return clock.info(); }
@@ -82,6 +82,7 @@ private:
     void reportStatus(const clap_output_events* events, std::uint32_t frames) noexcept;
 
     clap_plugin plugin;
+    const clap_host* host; // the host's, for the life of the instance
     bool initialized = false;
     std::atomic<bool> active{false};
     std::atomic<bool> processing{false};

@@ -131,5 +131,63 @@ TEST(ClapRealtime, SteadyBlocksNeverTouchTheHeap)
     plugin->destroy(plugin);
 }
 
+// A loop that outgrows its pair hands the old pair over in the block that sets the new one up;
+// the plug-in then asks for the main thread, and releases the old pair there.
+TEST(ClapRealtime, OutgrownBuffersAreReleasedOnTheMainThread)
+{
+    int requests = 0;
+    const clap_plugin_factory* factory = clap::pluginFactory();
+    clap_host host{CLAP_VERSION_INIT,
+                   &requests,
+                   "realtime",
+                   "",
+                   "",
+                   "1",
+                   nullptr,
+                   nullptr,
+                   nullptr,
+                   [](const clap_host* h) { ++*static_cast<int*>(h->host_data); }};
+    const clap_plugin* plugin = factory->create_plugin(factory, &host, clap::kPluginId);
+    ASSERT_NE(plugin, nullptr);
+    ASSERT_TRUE(plugin->init(plugin));
+    ASSERT_TRUE(plugin->activate(plugin, 44100.0, 1, kFrames));
+    ASSERT_TRUE(plugin->start_processing(plugin));
+    std::vector<float> left(kFrames), right(kFrames);
+    float* channels[2] = {left.data(), right.data()};
+    clap_audio_buffer buffer{channels, nullptr, 2, 0, 0};
+    Events events;
+    const clap_input_events in{&events, Events::size, Events::get};
+    const clap_output_events out{&events, Events::push};
+    double frame = 0.0;
+    const auto block = [&] {
+        const clap_event_transport transport = transportAt(frame, true, 0);
+        const clap_process process{-1, kFrames, &transport, &buffer, &buffer, 1, 1, &in, &out};
+        EXPECT_EQ(plugin->process(plugin, &process), CLAP_PROCESS_CONTINUE);
+        frame += kFrames;
+    };
+    // The first capture's set-up allocates a pair with nothing to retire.
+    for (int b = 0; b < 20; ++b) {
+        block();
+    }
+    EXPECT_EQ(requests, 0);
+    clap_event_param_value longer{};
+    longer.header = {sizeof longer, 0, CLAP_CORE_EVENT_SPACE_ID, CLAP_EVENT_PARAM_VALUE, 0};
+    longer.param_id = 7; // Loop Length
+    longer.value = 4.0;  // 16 beats
+    events.list.push_back(&longer.header);
+    block();
+    events.list.clear();
+    for (int b = 0; b < 1000 && requests == 0; ++b) {
+        block();
+    }
+    EXPECT_EQ(requests, 1);
+    const long held = liveHeapBlocks();
+    plugin->on_main_thread(plugin);
+    EXPECT_EQ(liveHeapBlocks(), held - 2);
+    plugin->stop_processing(plugin);
+    plugin->deactivate(plugin);
+    plugin->destroy(plugin);
+}
+
 } // namespace
 } // namespace vorblexter::testing
