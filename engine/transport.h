@@ -11,9 +11,9 @@
 namespace vorblexter {
 
 struct TransportInfo {
-    double samplePos = 0.0;           // frames since the origin of the host's timeline
-    double sampleRate = 0.0;          // frames per second
-    double tempo = 0.0;               // beats per minute; a beat lasts 60 / tempo seconds
+    double samplePos = 0.0;            // frames since the origin of the host's timeline
+    double sampleRate = 0.0;           // frames per second
+    double tempo = 0.0;                // beats per minute; a beat lasts 60 / tempo seconds
     std::int32_t timeSigNumerator = 0; // beats per bar
 };
 
