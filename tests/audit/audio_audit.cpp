@@ -781,24 +781,40 @@ void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcep
 #if defined(VORBLEXTER_AUDIT_LIBC)
 // Each replaced call forwards to libc's definition, found once before main so that no look-up
 // (which may itself allocate) happens inside an audio call.
-#define VORBLEXTER_FORWARDED(X)                                                                    \
-    X(mmap)                                                                                        \
-    X(munmap)                                                                                      \
-    X(madvise)                                                                                     \
-    X(mprotect)                                                                                    \
-    X(mremap)                                                                                      \
-    X(brk)                                                                                         \
-    X(sbrk)                                                                                        \
-    X(syscall)                                                                                     \
-    X(pthread_mutex_lock)                                                                          \
-    X(pthread_mutex_trylock)                                                                       \
-    X(pthread_mutex_unlock)                                                                        \
-    X(pthread_mutex_timedlock) X(pthread_rwlock_rdlock) X(pthread_rwlock_wrlock)                   \
-        X(pthread_rwlock_tryrdlock) X(pthread_rwlock_trywrlock) X(pthread_rwlock_unlock)           \
-            X(pthread_spin_lock) X(pthread_spin_trylock) X(pthread_spin_unlock) X(sem_wait)        \
-                X(sem_trywait) X(sem_post) X(sem_timedwait) X(pthread_cond_signal)                 \
-                    X(pthread_cond_broadcast) X(pthread_cond_wait) X(pthread_cond_timedwait)       \
-                        X(pthread_cond_clockwait) X(pthread_join) X(pthread_create)
+// clang-format off
+#define VORBLEXTER_FORWARDED(X) \
+    X(mmap) \
+    X(munmap) \
+    X(madvise) \
+    X(mprotect) \
+    X(mremap) \
+    X(brk) \
+    X(sbrk) \
+    X(syscall) \
+    X(pthread_mutex_lock) \
+    X(pthread_mutex_trylock) \
+    X(pthread_mutex_unlock) \
+    X(pthread_mutex_timedlock) \
+    X(pthread_rwlock_rdlock) \
+    X(pthread_rwlock_wrlock) \
+    X(pthread_rwlock_tryrdlock) \
+    X(pthread_rwlock_trywrlock) \
+    X(pthread_rwlock_unlock) \
+    X(pthread_spin_lock) \
+    X(pthread_spin_trylock) \
+    X(pthread_spin_unlock) \
+    X(sem_wait) \
+    X(sem_trywait) \
+    X(sem_post) \
+    X(sem_timedwait) \
+    X(pthread_cond_signal) \
+    X(pthread_cond_broadcast) \
+    X(pthread_cond_wait) \
+    X(pthread_cond_timedwait) \
+    X(pthread_cond_clockwait) \
+    X(pthread_join) \
+    X(pthread_create)
+// clang-format on
 
 namespace {
 
