@@ -69,7 +69,7 @@ constexpr std::memory_order kRelaxed = std::memory_order_relaxed;
 constinit thread_local int audioDepth = 0;
 constinit thread_local std::size_t pendingBuffer = 0;
 // Inside the allocator, making a buffer allocation.
-constinit thread_local bool inBufferAllocation = false;
+[[maybe_unused]] constinit thread_local bool inBufferAllocation = false;
 
 struct Counters {
     std::array<std::atomic<std::int64_t>, kCallKinds> calls{};
@@ -136,7 +136,7 @@ void note(Call call) noexcept
     }
 }
 
-void noteBuffer(std::size_t bytes) noexcept
+[[maybe_unused]] void noteBuffer(std::size_t bytes) noexcept
 {
     note(Call::bufferAllocation);
     if (audioDepth <= 0) {
