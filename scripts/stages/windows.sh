@@ -33,7 +33,14 @@ install_packages() {
     done
     if ((${#missing[@]} > 0)) || $added_i386; then
         echo "Installing: ${missing[*]}"
-        "${as_root[@]}" apt-get update -qq
+        # A mirror caught mid-sync fails an index for a few minutes (seen for the i386 security
+        # lists), so the update is tried again before the install says what is really missing.
+        local try
+        for try in 1 2 3 4; do
+            "${as_root[@]}" apt-get update -qq && break
+            echo "windows: package lists incomplete (try $try of 4)" >&2
+            if ((try < 4)); then sleep 45; fi
+        done
         DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq \
             --no-install-recommends "${missing[@]}" >/dev/null
     fi
