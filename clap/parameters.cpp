@@ -26,9 +26,9 @@ constexpr std::array<StatusSpec, 3> kStatus{{
     {"Slice", -kMostSlices, kMostSlices},
 }};
 
-bool isStep(const ParameterSpec& spec) noexcept
+bool isStep(const ParameterSpec& setting) noexcept
 {
-    return spec.kind == ParameterKind::powerOfTwoStep;
+    return setting.kind == ParameterKind::powerOfTwoStep;
 }
 
 void copyName(std::string_view name, char (&field)[CLAP_NAME_SIZE]) noexcept
@@ -56,13 +56,13 @@ bool writeText(std::string_view first, std::string_view second, char* display,
 }
 
 // A status value as the whole number it shows; the same cut-down rule as the settings.
-std::int32_t statusQuantity(const StatusSpec& spec, double value) noexcept
+std::int32_t statusQuantity(const StatusSpec& setting, double value) noexcept
 {
-    if (!(value >= static_cast<double>(spec.minimum))) {
-        return spec.minimum;
+    if (!(value >= static_cast<double>(setting.minimum))) {
+        return setting.minimum;
     }
-    if (value >= static_cast<double>(spec.maximum)) {
-        return spec.maximum;
+    if (value >= static_cast<double>(setting.maximum)) {
+        return setting.maximum;
     }
     return static_cast<std::int32_t>(value);
 }
@@ -79,12 +79,12 @@ bool paramInfo(std::uint32_t index, clap_param_info& info) noexcept
     info.cookie = nullptr;
     info.module[0] = '\0';
     if (isSetting(index)) {
-        const ParameterSpec& spec = kParameters[index];
+        const ParameterSpec& setting = kParameters[index];
         info.flags = CLAP_PARAM_IS_STEPPED | CLAP_PARAM_IS_AUTOMATABLE;
-        copyName(trimmedText(spec.name), info.name);
-        info.min_value = valueFromQuantity(index, spec.minimum);
-        info.max_value = valueFromQuantity(index, spec.maximum);
-        info.default_value = valueFromQuantity(index, spec.defaultQuantity);
+        copyName(trimmedText(setting.name), info.name);
+        info.min_value = valueFromQuantity(index, setting.minimum);
+        info.max_value = valueFromQuantity(index, setting.maximum);
+        info.default_value = valueFromQuantity(index, setting.defaultQuantity);
         return true;
     }
     const StatusSpec& status = kStatus[index - kStateParam];
@@ -98,9 +98,9 @@ bool paramInfo(std::uint32_t index, clap_param_info& info) noexcept
 
 std::int32_t quantityFromValue(clap_id id, double value) noexcept
 {
-    const ParameterSpec& spec = kParameters[id];
-    if (!isStep(spec)) {
-        return quantityFromDisplayValue(spec, value);
+    const ParameterSpec& setting = kParameters[id];
+    if (!isStep(setting)) {
+        return quantityFromDisplayValue(setting, value);
     }
     // The exponent, cut down and held to 0 to 6, NaN failing every comparison.
     std::int32_t exponent = 0;
@@ -114,8 +114,8 @@ std::int32_t quantityFromValue(clap_id id, double value) noexcept
 
 double valueFromQuantity(clap_id id, std::int32_t quantity) noexcept
 {
-    const ParameterSpec& spec = kParameters[id];
-    if (isStep(spec)) {
+    const ParameterSpec& setting = kParameters[id];
+    if (isStep(setting)) {
         return static_cast<double>(std::countr_zero(static_cast<std::uint32_t>(quantity)));
     }
     return static_cast<double>(quantity);
@@ -125,9 +125,9 @@ bool valueToText(clap_id id, double value, char* display, std::uint32_t size) no
 {
     char digits[kDisplayCapacity];
     if (isSetting(id)) {
-        const ParameterSpec& spec = kParameters[id];
+        const ParameterSpec& setting = kParameters[id];
         displayText(quantityFromValue(id, value), digits);
-        return writeText(digits, trimmedText(spec.label), display, size);
+        return writeText(digits, trimmedText(setting.label), display, size);
     }
     if (id >= kParamCount) {
         return false;
@@ -146,9 +146,9 @@ std::optional<double> textToValue(clap_id id, const char* display) noexcept
         return std::nullopt;
     }
     if (isSetting(id)) {
-        const ParameterSpec& spec = kParameters[id];
-        const std::optional<std::int32_t> quantity = quantityFromText(spec, display);
-        if (!quantity || !quantityAllowed(spec, *quantity)) {
+        const ParameterSpec& setting = kParameters[id];
+        const std::optional<std::int32_t> quantity = quantityFromText(setting, display);
+        if (!quantity || !quantityAllowed(setting, *quantity)) {
             return std::nullopt;
         }
         return valueFromQuantity(id, *quantity);
