@@ -59,7 +59,11 @@ void SliceEngine::runPlaybackSection(float* const* outputs, std::int32_t frames,
     try {
         // The completing block was played by the hand-over; only its bookkeeping is left.
         if (loopCaptured && !completedHere) {
-            playFrames(outputs, frames, framesWritten);
+            if (playPlainBlock(outputs, frames)) {
+                framesWritten = frames;
+            } else {
+                playFrames(outputs, frames, framesWritten);
+            }
         }
         ++blocksInLoop;
     } catch (const AudioFailure& failure) {
@@ -106,6 +110,49 @@ void SliceEngine::playFrames(float* const* outputs, std::int32_t frames,
         i += played;
         framesWritten = i;
     }
+}
+
+// The block of nearly every pass: one forward run at unity gain inside one slot, from a valid
+// slot with both pointers well inside the buffers. Every condition below is one under which the
+// loop of playFrames would play the whole block as a single copy run, so the result is the same
+// bits; it only makes the checks once and with no loop around them. Answers false, having
+// touched nothing, for any other block.
+bool SliceEngine::playPlainBlock(float* const* outputs, std::int32_t frames) noexcept
+{
+    if (frames <= 0 || orderPosition < 0 || orderPosition >= sliceCount ||
+        sliceCount > kMaxSlices) {
+        return false;
+    }
+    const std::int32_t index = sliceOrder[static_cast<std::size_t>(orderPosition)];
+    if (index < 0 || index >= sliceCount) {
+        return false;
+    }
+    const Slice* const slice = slices[static_cast<std::size_t>(index)];
+    if (slice == nullptr || slice->reversed || slice->silenced || slice->length <= 0 ||
+        wasSuspended.load(kRelaxed) || !bufferLeft || !bufferRight) {
+        return false;
+    }
+    // Both pointers read `frames` samples below the end of what the buffers hold.
+    const std::int32_t last = bufferLengthSamples - frames;
+    if (playPointerLeft < 0 || playPointerRight < 0 || playPointerLeft > last ||
+        playPointerRight > last) {
+        return false;
+    }
+    // The block ends before the slot does, and before its fade-out zone.
+    const std::int64_t slotStart = static_cast<std::int64_t>(orderPosition) * sliceLength;
+    const std::int64_t toEnd = slotStart + sliceLength - loopPosition;
+    const std::int64_t fromStart = loopPosition - slotStart;
+    const std::int32_t envelope = envelopeLength.load(kRelaxed);
+    if (fromStart < 0 || toEnd < frames || envelope > FadeTable::kCapacity ||
+        (envelope > 0 && (fromStart < envelope || toEnd - envelope + 1 < frames))) {
+        return false;
+    }
+    copyRun(outputs[0], outputs[1], bufferLeft.get() + playPointerLeft,
+            bufferRight.get() + playPointerRight, frames);
+    playPointerLeft += frames;
+    playPointerRight += frames;
+    loopPosition += frames;
+    return true;
 }
 
 void SliceEngine::playOneFrame(float* const* outputs, std::int32_t i, const Slice& slice)

@@ -225,6 +225,8 @@ private:
                                const Slice& slice);
     std::int32_t playFadeRun(float* const* outputs, std::int32_t first, std::int32_t length,
                              std::int32_t step, std::int32_t envelope);
+    // The whole block as one plain copy run, when it is one; false otherwise.
+    bool playPlainBlock(float* const* outputs, std::int32_t frames) noexcept;
     // The per-frame rule of playback for output frame `i`, after the slot-end step.
     void playOneFrame(float* const* outputs, std::int32_t i, const Slice& slice);
     // How many of the next `frames` frames both play pointers can read, stepping by `step`.

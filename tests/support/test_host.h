@@ -78,6 +78,7 @@ public:
     std::function<void(AEffect* effect, VstInt32 opcode)> duringCall;
 
 private:
+    void observe(const HostCall& call);
     VstIntPtr answer(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                      float opt);
 };
