@@ -15,25 +15,9 @@ started=$SECONDS
 
 # --- packages ------------------------------------------------------------------------------
 
-installed() {
-    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
-}
-
-missing=()
-for package in ardour python3; do
-    installed "$package" || missing+=("$package")
-done
-if ((${#missing[@]} > 0)); then
-    as_root=()
-    if [[ $(id -u) -ne 0 ]]; then
-        as_root=(sudo)
-    fi
-    echo "Installing: ${missing[*]}"
-    "${as_root[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq \
-        -o DPkg::Lock::Timeout=600 --no-install-recommends "${missing[@]}" >/dev/null
-    echo "installed in $((SECONDS - started)) s"
-fi
+source scripts/packages.sh
+install_missing ardour python3
+echo "packages ready in $((SECONDS - started)) s"
 
 # --- the bundle ----------------------------------------------------------------------------
 

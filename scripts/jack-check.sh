@@ -29,28 +29,12 @@ qtractor_clap=${QTRACTOR_CLAP:-$root/build/vorblexter1.clap}
 
 # --- packages ------------------------------------------------------------------------------
 
-installed() {
-    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
-}
-
+source scripts/packages.sh
 wanted=(jackd2 python3 python3-jack-client)
 [[ " $hosts " == *" jalv "* ]] && wanted+=(jalv)
 [[ " $hosts " == *" qtractor "* ]] && wanted+=(qtractor xvfb g++)
-missing=()
-for package in "${wanted[@]}"; do
-    installed "$package" || missing+=("$package")
-done
-if ((${#missing[@]} > 0)); then
-    as_root=()
-    if [[ $(id -u) -ne 0 ]]; then
-        as_root=(sudo)
-    fi
-    echo "Installing: ${missing[*]}"
-    "${as_root[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq \
-        -o DPkg::Lock::Timeout=600 --no-install-recommends "${missing[@]}" >/dev/null
-    echo "installed in $((SECONDS - started)) s"
-fi
+install_missing "${wanted[@]}"
+echo "packages ready in $((SECONDS - started)) s"
 # Debian's Python, which the JACK client module belongs to, whatever python3 the PATH finds.
 python=/usr/bin/python3
 

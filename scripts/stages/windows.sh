@@ -11,14 +11,7 @@ root=$PWD
 
 # --- packages ------------------------------------------------------------------------------
 
-installed() {
-    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
-}
-
-as_root=()
-if [[ $(id -u) -ne 0 ]]; then
-    as_root=(sudo)
-fi
+source scripts/packages.sh
 wine32_available=true
 
 install_packages() {
@@ -29,13 +22,10 @@ install_packages() {
         added_i386=true
     fi
     local packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine32:i386 wine64)
-    local missing=()
-    for package in "${packages[@]}"; do
-        installed "$package" || missing+=("$package")
-    done
+    find_missing "${packages[@]}"
     if ((${#missing[@]} > 0)) || $added_i386; then
         echo "Installing: ${missing[*]}"
-        update_lists || echo "windows: some package lists are still incomplete" >&2
+        update_lists || echo "some package lists are still incomplete" >&2
         if apt_install "${missing[@]}"; then
             return
         fi
@@ -52,26 +42,6 @@ install_packages() {
         fi
         wine32_available=false
     fi
-}
-
-# A mirror caught mid-sync serves an index whose size disagrees with its release file (seen for
-# the i386 security list, for hours). Naming the index by its hash, or taking another
-# compression of it, often reaches a consistent copy; otherwise the update is tried again later.
-update_lists() {
-    local try
-    for try in 1 2 3; do
-        "${as_root[@]}" apt-get update -qq && return 0
-        "${as_root[@]}" apt-get update -qq -o Acquire::By-Hash=force && return 0
-        "${as_root[@]}" apt-get update -qq -o Acquire::CompressionTypes::Order::=gz && return 0
-        echo "windows: package lists incomplete (try $try of 3)" >&2
-        if ((try < 3)); then sleep 30; fi
-    done
-    return 1
-}
-
-apt_install() {
-    DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq \
-        --no-install-recommends "$@" >/dev/null
 }
 
 # --- Wine ----------------------------------------------------------------------------------
