@@ -1,16 +1,20 @@
 // The audio thread's rules, audited over everything the suite plays: every committed input of
-// both fuzzers, and the loop-growth sessions, through the VST 2.x record and the LV2 descriptor.
+// the three fuzzers, and the loop-growth sessions, through the VST 2.x record, the LV2
+// descriptor and the CLAP factory.
 // Inside a process or run call only the capture buffers' set-up may allocate (operator new[],
 // in pairs of one size) and nothing may free, lock, wait, map memory or make a system call.
 //
 // This program is linked with --wrap=vorblexterPluginMain, so every record the VST fuzz player
 // (or the test host) makes is audited as it leaves the entry point.
+#include "clap/factory.h"
+#include "fuzz/clap_event_player.h"
 #include "fuzz/host_event_player.h"
 #include "fuzz/lv2_event_player.h"
 #include "host/plugin_entry.h"
 #include "lv2/plugin_descriptor.h"
 #include "tests/audit/audio_audit.h"
 #include "tests/audit/audit_hosts.h"
+#include "tests/audit/clap_audit.h"
 #include "tests/support/fuzz_inputs.h"
 
 #include <gtest/gtest.h>
@@ -167,8 +171,21 @@ TEST(AudioAudit, EveryLv2FuzzInputKeepsTheRules)
     EXPECT_GT(total.of(Call::bufferAllocation), 10);
 }
 
+TEST(AudioAudit, EveryClapFuzzInputKeepsTheRules)
+{
+    SKIP_WITHOUT_HEAP_COUNTS();
+    const clap_plugin_factory* factory = audited(clap::pluginFactory());
+    const Tally total =
+        auditInputs("clap_corpus", "clap_regressions", [&](const std::vector<uint8_t>& bytes) {
+            fuzzing::playClapEvents(factory, bytes.data(), bytes.size());
+        });
+    report("over the CLAP fuzz corpus and regressions", total);
+    EXPECT_GT(total.audioCalls, 150); // its inputs are many short sessions
+    EXPECT_GT(total.of(Call::bufferAllocation), 10);
+}
+
 struct GrowthCase {
-    const char* binding; // "vst", "lv2-worker", "lv2"
+    const char* binding; // "vst", "lv2-worker", "lv2", "clap"
     HostSetup setup;
 };
 
@@ -187,8 +204,10 @@ TEST_P(GrowthSessions, KeepTheRules)
     SKIP_WITHOUT_HEAP_COUNTS();
     const GrowthCase& c = GetParam();
     const std::string binding = c.binding;
-    std::unique_ptr<SessionHost> host =
-        binding == "vst" ? vstHost(c.setup) : lv2Host(c.setup, binding == "lv2-worker");
+    std::unique_ptr<SessionHost> host = binding == "vst" ? vstHost(c.setup)
+                                        : binding == "clap"
+                                            ? clapHost(c.setup)
+                                            : lv2Host(c.setup, binding == "lv2-worker");
     reset();
     playGrowthSession(*host, c.setup);
     const Tally tally = audioTally();
@@ -199,7 +218,8 @@ TEST_P(GrowthSessions, KeepTheRules)
     const auto longest =
         static_cast<std::int64_t>(64 * 60.0 / (c.setup.tempo / 2) * c.setup.sampleRate) * 4;
     EXPECT_EQ(tally.largestBuffer, longest);
-    if (binding == "lv2-worker") {
+    // Each outgrown pair is released by the host's own thread: LV2's worker, CLAP's main thread.
+    if (binding == "lv2-worker" || binding == "clap") {
         EXPECT_EQ(host->workerRuns(), 3);
     }
 }
@@ -210,7 +230,9 @@ INSTANTIATE_TEST_SUITE_P(AudioAudit, GrowthSessions,
                                            GrowthCase{"vst", {96000.0, 120.0, 256}},
                                            GrowthCase{"lv2", {96000.0, 120.0, 256}},
                                            GrowthCase{"vst", {44100.0, 240.0, 32}},
-                                           GrowthCase{"lv2-worker", {44100.0, 240.0, 32}}),
+                                           GrowthCase{"lv2-worker", {44100.0, 240.0, 32}},
+                                           GrowthCase{"clap", {192000.0, 60.0, 4096}},
+                                           GrowthCase{"clap", {44100.0, 240.0, 32}}),
                          [](const ::testing::TestParamInfo<GrowthCase>& info) {
                              std::string name =
                                  std::string(info.param.binding) + "_" +
