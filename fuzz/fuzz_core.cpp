@@ -110,6 +110,9 @@ void InputHistory::feed(std::span<const float> samples)
         if (!std::isnan(sample)) {
             largest = std::max(largest, std::fabs(sample));
         }
+        if (std::isfinite(sample)) {
+            largestFinite = std::max(largestFinite, std::fabs(sample));
+        }
     }
 }
 
@@ -128,7 +131,8 @@ std::string checkOutput(const InputHistory& history, std::span<const float> sent
             broken = "the output differs where it must pass its input";
         } else if (!std::isfinite(out) && !history.nonFinite) {
             broken = "non-finite output from finite input";
-        } else if (!std::isnan(out) && std::fabs(out) > history.largest) {
+        } else if (!std::isnan(out) && std::fabs(out) > (std::isfinite(out) ? history.largestFinite
+                                                                            : history.largest)) {
             broken = "output louder than any input";
         }
         if (broken != nullptr) {

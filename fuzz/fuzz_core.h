@@ -13,7 +13,7 @@
 // Output checks, per channel and block: outputs are finite while every input the plug-in was
 // ever fed was finite; every output sample is bit for bit the input sample of its own frame and
 // channel, or no larger in magnitude than the largest input sample fed so far (a captured sample
-// times a gain in [0, 1], zero included).
+// times a gain in [0, 1], zero included), a finite one than the largest finite input sample.
 #pragma once
 
 #include <bit>
@@ -162,6 +162,7 @@ void fillSignal(Signal signal, ByteReader& reader, std::span<const float> floats
 // The audio fed to one plug-in instance so far, for the output checks.
 struct InputHistory {
     float largest = 0.0f; // magnitude, over every non-NaN sample
+    float largestFinite = 0.0f;
     bool nonFinite = false;
 
     void feed(std::span<const float> samples);
