@@ -19,7 +19,6 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
-constexpr std::uint8_t kTableSelectors = 128;
 
 // Rates, tempos, parameter values and their edges.
 constexpr double kDoubles[] = {
@@ -37,35 +36,6 @@ constexpr std::uint32_t kSizes[] = {0, 1, 2, 3, 8, 12, 32, 256};
 
 constexpr float kSentinel = -7777.25f;
 constexpr std::size_t kGuard = 16;
-
-class Reader {
-public:
-    Reader(const std::uint8_t* data, std::size_t size) : data(data), size(size) {}
-
-    bool done() const { return at >= size; }
-    std::uint8_t byte() { return at < size ? data[at++] : 0; }
-    std::uint64_t bytes(int count)
-    {
-        std::uint64_t value = 0;
-        for (int i = 0; i < count; ++i) {
-            value |= static_cast<std::uint64_t>(byte()) << (8 * i);
-        }
-        return value;
-    }
-    double real()
-    {
-        const std::uint8_t selector = byte();
-        if (selector < kTableSelectors) {
-            return kDoubles[selector % std::size(kDoubles)];
-        }
-        return std::bit_cast<double>(bytes(8));
-    }
-
-private:
-    const std::uint8_t* data;
-    std::size_t size;
-    std::size_t at = 0;
-};
 
 // --- what the player hands over ---
 
@@ -171,8 +141,7 @@ struct Slot {
     bool processing = false;
     double rate = 44100.0;
     bool everTransport = false;
-    bool inputsFinite = true;
-    float largestInput = 0.0f;
+    InputHistory fed;
 };
 
 bool usableRate(double rate)
@@ -180,11 +149,6 @@ bool usableRate(double rate)
     // Four beats at 120, cut down to whole frames, must make a loop the engine can hold.
     const double loop = std::trunc(2.0 * rate);
     return std::isfinite(rate) && rate > 0.0 && loop >= 128.0 && loop <= 1e9;
-}
-
-bool sameBits(const std::vector<float>& a, const std::vector<float>& b)
-{
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
 }
 
 bool whole(double value)
@@ -202,7 +166,7 @@ public:
     ClapPlayOutcome play()
     {
         threadSliceRandom().state = 1;
-        while (!reader.done() && out.ok) {
+        while (!reader.atEnd() && out.ok) {
             const std::uint8_t call = reader.byte();
             Slot& slot =
                 slots[static_cast<std::size_t>((call / kClapCallKindCount) % kClapSlotCount)];
@@ -270,11 +234,12 @@ public:
 private:
     void check(bool condition, const char* what)
     {
-        if (!condition && out.ok) {
-            out.ok = false;
-            out.violation = "call " + std::to_string(out.calls) + ": " + what;
+        if (!condition) {
+            out.fail("call", out.calls, what);
         }
     }
+
+    double real() { return reader.operand(table(kDoubles)); }
 
     void destroy(Slot& slot)
     {
@@ -321,7 +286,7 @@ private:
 
     void activate(Slot& slot)
     {
-        double rate = reader.real();
+        double rate = real();
         if (slot.plugin == nullptr) {
             return;
         }
@@ -345,14 +310,14 @@ private:
         t.flags = reader.byte();
         const std::uint8_t mode = reader.byte() % 3;
         if (mode == 2) {
-            t.song_pos_seconds = static_cast<clap_sectime>(reader.bytes(8));
+            t.song_pos_seconds = static_cast<clap_sectime>(reader.bits(8));
         } else {
-            const double frames = static_cast<double>(static_cast<std::uint32_t>(reader.bytes(4)));
+            const double frames = static_cast<double>(static_cast<std::uint32_t>(reader.bits(4)));
             const double fixed =
                 std::floor(frames / slot.rate * static_cast<double>(CLAP_SECTIME_FACTOR));
             t.song_pos_seconds = static_cast<clap_sectime>(mode == 1 ? -fixed : fixed);
         }
-        double tempo = reader.real();
+        double tempo = real();
         const double beat = 60.0 / tempo * slot.rate;
         // A beat longer than the longest loop the engine holds is refused at any Loop Length.
         if (std::isfinite(tempo) && tempo > 0.0 && beat > kClapMaxFramesPerBeat && beat <= 1e9) {
@@ -360,7 +325,7 @@ private:
         }
         t.tempo = tempo;
         const std::uint8_t numerator = reader.byte();
-        t.tsig_num = numerator < 200 ? numerator : static_cast<std::uint16_t>(reader.bytes(2));
+        t.tsig_num = numerator < 200 ? numerator : static_cast<std::uint16_t>(reader.bits(2));
         t.tsig_denom = 4;
         return t;
     }
@@ -379,15 +344,15 @@ private:
                 0xFFFFFFFFu};
             const std::uint32_t time = timeSelector < 200
                                            ? times[timeSelector % std::size(times)]
-                                           : static_cast<std::uint32_t>(reader.bytes(4));
+                                           : static_cast<std::uint32_t>(reader.bits(4));
             previous = time;
             if (kind == ClapEventKind::param) {
                 clap_event_param_value p{};
                 p.header = {sizeof p, time, CLAP_CORE_EVENT_SPACE_ID, CLAP_EVENT_PARAM_VALUE, 0};
                 const std::uint8_t id = reader.byte();
-                p.param_id = id < 16 ? id : static_cast<clap_id>(reader.bytes(4));
+                p.param_id = id < 16 ? id : static_cast<clap_id>(reader.bits(4));
                 p.note_id = -1;
-                p.value = reader.real();
+                p.value = real();
                 events.add(p, size == 0 ? sizeof p : size);
             } else if (kind == ClapEventKind::transport) {
                 const clap_event_transport t = readTransport(slot, time);
@@ -395,8 +360,8 @@ private:
             } else {
                 clap_event_transport raw{};
                 raw.header.time = time;
-                raw.header.space_id = static_cast<std::uint16_t>(reader.bytes(2));
-                raw.header.type = static_cast<std::uint16_t>(reader.bytes(2));
+                raw.header.space_id = static_cast<std::uint16_t>(reader.bits(2));
+                raw.header.type = static_cast<std::uint16_t>(reader.bits(2));
                 raw.flags = CLAP_TRANSPORT_IS_PLAYING | CLAP_TRANSPORT_HAS_SECONDS_TIMELINE;
                 events.add(raw, size == 0 ? sizeof raw : size);
             }
@@ -409,7 +374,7 @@ private:
         const std::uint32_t frames = kBlockFrames[reader.byte() % std::size(kBlockFrames)];
         const std::uint8_t buffers = reader.byte();
         const std::uint8_t pattern = reader.byte() % 5;
-        const float constant = static_cast<float>(pattern == 3 ? reader.real() : 0.0);
+        const float constant = static_cast<float>(pattern == 3 ? real() : 0.0);
         const std::uint8_t seed = pattern >= 2 ? reader.byte() : 0;
         const std::uint8_t badAt = pattern == 4 ? reader.byte() : 0;
         const bool hasTransport = (reader.byte() & 1) != 0;
@@ -494,7 +459,8 @@ private:
         const bool played = expected && stereo && frames > 0;
         if (!played) {
             for (std::size_t c = 0; c < 4; ++c) {
-                check(sameBits(memory[c], before[c]), "a refused block changed the buffers");
+                check(std::ranges::equal(memory[c], before[c], sameBits),
+                      "a refused block changed the buffers");
             }
             answer == CLAP_PROCESS_CONTINUE ? ++out.processed : ++out.refused;
             return;
@@ -505,37 +471,23 @@ private:
             const bool output = c >= outFirst && c < outFirst + 2;
             for (std::size_t k = 0; k < memory[c].size(); ++k) {
                 const bool guard = k < kGuard || k >= kGuard + frames;
-                if ((guard || !output) && std::bit_cast<std::uint32_t>(memory[c][k]) !=
-                                              std::bit_cast<std::uint32_t>(before[c][k])) {
+                if ((guard || !output) && !sameBits(memory[c][k], before[c][k])) {
                     check(false,
                           guard ? "a write outside the output buffers" : "an input buffer changed");
                     return;
                 }
             }
         }
-        for (std::uint32_t k = 0; k < frames; ++k) {
-            for (std::size_t c = 0; c < 2; ++c) {
-                const float input = before[c][kGuard + k];
-                slot.inputsFinite = slot.inputsFinite && std::isfinite(input);
-                if (std::isfinite(input)) {
-                    slot.largestInput = std::max(slot.largestInput, std::fabs(input));
-                }
-            }
-        }
-        for (std::uint32_t k = 0; k < frames; ++k) {
-            for (std::size_t c = 0; c < 2; ++c) {
-                const float input = before[c][kGuard + k];
-                const float output = memory[outFirst + c][kGuard + k];
-                if (std::bit_cast<std::uint32_t>(input) == std::bit_cast<std::uint32_t>(output)) {
-                    continue;
-                }
-                ++out.framesChanged;
-                check(slot.everTransport, "an instance never given a transport changed its input");
-                check(!slot.inputsFinite || std::isfinite(output),
-                      "a non-finite output from finite inputs");
-                check(!std::isfinite(output) || std::fabs(output) <= slot.largestInput,
-                      "an output louder than any input");
-            }
+        // An instance never given a transport must pass its input through.
+        const std::span<const float> sent[2] = {{before[0].data() + kGuard, frames},
+                                                {before[1].data() + kGuard, frames}};
+        slot.fed.feed(sent[0]);
+        slot.fed.feed(sent[1]);
+        for (std::size_t c = 0; c < 2; ++c) {
+            const std::string broken =
+                checkOutput(slot.fed, sent[c], memory[outFirst + c].data() + kGuard,
+                            slot.everTransport, c == 0 ? "left" : "right", out.framesChanged);
+            check(broken.empty(), broken.c_str());
         }
         for (const clap_event_param_value& e : status.events) {
             ++out.statusEvents;
@@ -611,8 +563,8 @@ private:
     void query(Slot& slot)
     {
         const std::uint8_t idByte = reader.byte();
-        const clap_id id = idByte < 16 ? idByte : static_cast<clap_id>(reader.bytes(4));
-        const double value = reader.real();
+        const clap_id id = idByte < 16 ? idByte : static_cast<clap_id>(reader.bits(4));
+        const double value = real();
         const std::uint32_t size = kSizes[reader.byte() % std::size(kSizes)];
         char typed[32] = {};
         const int length = reader.byte() % 24;
@@ -654,7 +606,7 @@ private:
     }
 
     const clap_plugin_factory* factory;
-    Reader reader;
+    ByteReader reader;
     ClapPlayOutcome out;
     std::array<Slot, kClapSlotCount> slots;
 };
@@ -669,17 +621,19 @@ public:
     }
     Writer& byte(std::uint8_t b)
     {
-        data.push_back(b);
+        out.byte(b);
         return *this;
     }
     Writer& raw(std::uint64_t value, int count)
     {
-        for (int i = 0; i < count; ++i) {
-            byte(static_cast<std::uint8_t>(value >> (8 * i)));
-        }
+        out.bits(value, count);
         return *this;
     }
-    Writer& real(double value) { return byte(255).raw(std::bit_cast<std::uint64_t>(value), 8); }
+    // Always raw, as the committed seeds were written.
+    Writer& real(double value)
+    {
+        return byte(kRawSelector).raw(std::bit_cast<std::uint64_t>(value), 8);
+    }
     // A transport without the presence byte: playing at `frame`, every field flagged.
     Writer& transport(std::uint32_t frame, double tempo, std::uint8_t numerator = 4,
                       std::uint8_t flags = 0x1D)
@@ -704,7 +658,7 @@ public:
             .byte(2)
             .byte(static_cast<std::uint8_t>(frame));
         byte(1).transport(frame, tempo);
-        data.insert(data.end(), events.data.begin(), events.data.end());
+        out.append(events.bytes());
         return *this;
     }
     Writer& started(int slot, double rate = 44100.0)
@@ -716,7 +670,10 @@ public:
             .call(ClapCallKind::start, slot);
     }
 
-    std::vector<std::uint8_t> data;
+    const std::vector<std::uint8_t>& bytes() const { return out.bytes(); }
+
+private:
+    ByteWriter out;
 };
 
 } // namespace
@@ -747,7 +704,7 @@ std::vector<std::vector<std::uint8_t>> clapSeedInputs()
         }
         loop.block(0, b * 512, 120.0, events);
     }
-    seeds.push_back(loop.data);
+    seeds.push_back(loop.bytes());
 
     // Two instances: settings flushed and carried over by state, records of every kind loaded.
     Writer state;
@@ -774,7 +731,7 @@ std::vector<std::vector<std::uint8_t>> clapSeedInputs()
     for (std::uint32_t b = 0; b < 8; ++b) {
         state.block(1, b * 512, 100.0, none);
     }
-    seeds.push_back(state.data);
+    seeds.push_back(state.bytes());
 
     // The lifecycle out of order, broken buffers and hostile events and queries.
     Writer hostile;
@@ -831,7 +788,7 @@ std::vector<std::vector<std::uint8_t>> clapSeedInputs()
         .call(ClapCallKind::deactivate, 1)
         .call(ClapCallKind::start, 1)
         .call(ClapCallKind::destroy, 1);
-    seeds.push_back(hostile.data);
+    seeds.push_back(hostile.bytes());
     return seeds;
 }
 
