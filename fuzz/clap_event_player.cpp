@@ -10,23 +10,19 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
-#include <limits>
 #include <memory>
 
 namespace vorblexter::fuzzing {
 
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInf = std::numeric_limits<double>::infinity();
-
 // Rates, tempos, parameter values and their edges.
 constexpr double kDoubles[] = {
-    44100.0,  48000.0, 96000.0, 8000.0, 192000.0, 64.0,  63.9,  1.0,    0.0,
-    -44100.0, kNaN,    kInf,    -kInf,  1e12,     5e8,   5.1e8, 120.0,  60.0,
-    240.0,    97.35,   1e-30,   1e300,  -1.0,     0.5,   2.0,   2.999,  3.0,
-    6.0,      6.5,     7.0,     25.0,   99.9,     100.0, 100.5, 101.0,  10000.0,
-    9999.5,   20.0,    1e9,     -1e9,   5e-324,   -0.0,  64.5,  1024.0, 2147483648.0,
+    44100.0,  48000.0,    96000.0,    8000.0,      192000.0, 64.0,  63.9,  1.0,    0.0,
+    -44100.0, kDoubleNaN, kDoubleInf, -kDoubleInf, 1e12,     5e8,   5.1e8, 120.0,  60.0,
+    240.0,    97.35,      1e-30,      1e300,       -1.0,     0.5,   2.0,   2.999,  3.0,
+    6.0,      6.5,        7.0,        25.0,        99.9,     100.0, 100.5, 101.0,  10000.0,
+    9999.5,   20.0,       1e9,        -1e9,        5e-324,   -0.0,  64.5,  1024.0, 2147483648.0,
 };
 
 constexpr std::uint32_t kBlockFrames[] = {0,   1,   2,   3,   16,   64,   100,  128,
@@ -415,8 +411,7 @@ private:
                     break;
                 }
                 if (pattern == 4 && k == badAt % frames && c == 0) {
-                    value = (seed & 1) != 0 ? std::numeric_limits<float>::quiet_NaN()
-                                            : std::numeric_limits<float>::infinity();
+                    value = (seed & 1) != 0 ? kFloatNaN : kFloatInf;
                 }
                 memory[static_cast<std::size_t>(c)][kGuard + k] = value;
             }
@@ -581,7 +576,7 @@ private:
         const auto inRange = [&](double v) {
             return whole(v) && v >= info.min_value && v <= info.max_value;
         };
-        double held = kNaN;
+        double held = kDoubleNaN;
         check(slot.params->get_value(slot.plugin, id, &held) == known,
               "get_value answered against the id");
         check(!known || inRange(held), "a parameter value out of range");
@@ -595,7 +590,7 @@ private:
         check(std::all_of(text + std::min<std::size_t>(size, sizeof text), text + sizeof text,
                           [](char c) { return c == 'x'; }),
               "value_to_text wrote past its space");
-        double read = kNaN;
+        double read = kDoubleNaN;
         if (slot.params->text_to_value(slot.plugin, id, typed, &read)) {
             check(known && inRange(read), "text_to_value read a value out of range");
         }
@@ -751,7 +746,10 @@ std::vector<std::vector<std::uint8_t>> clapSeedInputs()
         .byte(1)
         .byte(0)
         .byte(0);
-    hostile.call(ClapCallKind::activate, 0).real(kNaN).call(ClapCallKind::activate, 0).real(63.9);
+    hostile.call(ClapCallKind::activate, 0)
+        .real(kDoubleNaN)
+        .call(ClapCallKind::activate, 0)
+        .real(63.9);
     hostile.started(1);
     for (const std::uint8_t buffers : {kBuffersMono, kBuffersNoOutput, kBuffersNullChannel,
                                        kBuffersNullProcess, kBuffersNoEvents, kBuffersInPlace}) {
@@ -762,8 +760,8 @@ std::vector<std::vector<std::uint8_t>> clapSeedInputs()
             .byte(7)
             .byte(9)
             .byte(1)
-            .transport(1000, kNaN, 0, 0xFF);
-        hostile.byte(4).param(1, 99, kNaN).param(4, 3, kInf);
+            .transport(1000, kDoubleNaN, 0, 0xFF);
+        hostile.byte(4).param(1, 99, kDoubleNaN).param(4, 3, kDoubleInf);
         hostile.byte(static_cast<std::uint8_t>(ClapEventKind::transport))
             .byte(20)
             .byte(2)

@@ -1,7 +1,6 @@
 #include "fuzz/fuzz_core.h"
 
 #include <algorithm>
-#include <limits>
 
 namespace vorblexter::fuzzing {
 
@@ -93,8 +92,7 @@ void fillSignal(Signal signal, ByteReader& reader, std::span<const float> floats
         if (signal == Signal::oneBad) {
             const std::uint8_t where = reader.byte();
             if (frames > 0) {
-                const float bad = where % 2 == 0 ? std::numeric_limits<float>::quiet_NaN()
-                                                 : std::numeric_limits<float>::infinity();
+                const float bad = where % 2 == 0 ? kFloatNaN : kFloatInf;
                 (where % 4 < 2 ? left : right)[(where * 131u) % frames] = bad;
             }
         }

@@ -21,11 +21,17 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <span>
 #include <string>
 #include <vector>
 
 namespace vorblexter::fuzzing {
+
+inline constexpr float kFloatNaN = std::numeric_limits<float>::quiet_NaN();
+inline constexpr float kFloatInf = std::numeric_limits<float>::infinity();
+inline constexpr double kDoubleNaN = std::numeric_limits<double>::quiet_NaN();
+inline constexpr double kDoubleInf = std::numeric_limits<double>::infinity();
 
 inline constexpr std::uint8_t kTableSelectors = 128;
 inline constexpr std::uint8_t kRawSelector = 0xFF;

@@ -14,10 +14,6 @@ namespace vorblexter::fuzzing {
 
 namespace {
 
-constexpr float kFloatNaN = std::numeric_limits<float>::quiet_NaN();
-constexpr float kFloatInf = std::numeric_limits<float>::infinity();
-constexpr double kDoubleNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kDoubleInf = std::numeric_limits<double>::infinity();
 constexpr std::int32_t kIntMost = std::numeric_limits<std::int32_t>::max();
 constexpr std::int32_t kIntLeast = std::numeric_limits<std::int32_t>::min();
 

@@ -19,11 +19,6 @@ namespace vorblexter::fuzzing {
 
 namespace {
 
-constexpr float kFloatNaN = std::numeric_limits<float>::quiet_NaN();
-constexpr float kFloatInf = std::numeric_limits<float>::infinity();
-constexpr double kDoubleNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kDoubleInf = std::numeric_limits<double>::infinity();
-
 // Control values: every step edge and range end of the eight parameters, and beyond.
 constexpr float kFloats[] = {
     0.0f,      1.0f,     2.0f,    3.0f,  4.0f,          7.0f,           8.0f,      15.9f,
