@@ -147,11 +147,6 @@ bool usableRate(double rate)
     return std::isfinite(rate) && rate > 0.0 && loop >= 128.0 && loop <= 1e9;
 }
 
-bool whole(double value)
-{
-    return std::isfinite(value) && value == std::floor(value);
-}
-
 class Player {
 public:
     Player(const clap_plugin_factory* factory, const std::uint8_t* data, std::size_t size)
@@ -488,8 +483,8 @@ private:
             ++out.statusEvents;
             const double limit = e.param_id == 8 ? 2.0 : 1024.0;
             const double lowest = e.param_id == 10 ? -1024.0 : 0.0;
-            check(e.param_id >= 8 && e.param_id <= 10 && whole(e.value) && e.value >= lowest &&
-                      e.value <= limit && e.header.time < frames,
+            check(e.param_id >= 8 && e.param_id <= 10 && whole(e.value, lowest, limit) &&
+                      e.header.time < frames,
                   "a status event out of its range or its block");
             out.sawPlaying = out.sawPlaying || (e.param_id == 8 && e.value == 2.0);
         }
@@ -573,9 +568,7 @@ private:
         clap_param_info info{};
         check(slot.params->get_info(slot.plugin, id, &info) == known,
               "get_info answered against the id");
-        const auto inRange = [&](double v) {
-            return whole(v) && v >= info.min_value && v <= info.max_value;
-        };
+        const auto inRange = [&](double v) { return whole(v, info.min_value, info.max_value); };
         double held = kDoubleNaN;
         check(slot.params->get_value(slot.plugin, id, &held) == known,
               "get_value answered against the id");

@@ -53,6 +53,12 @@ inline bool sameBits(float a, float b)
     return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
 }
 
+// A whole number from `low` to `high`, as status values must be.
+inline bool whole(double value, double low, double high)
+{
+    return std::isfinite(value) && std::trunc(value) == value && value >= low && value <= high;
+}
+
 // An operand table as the reader and writer take it.
 template <typename T, std::size_t N> std::span<const T> table(const T (&entries)[N])
 {

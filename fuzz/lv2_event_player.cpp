@@ -763,9 +763,6 @@ private:
         const float slice = slot.controls[2 * kPortSlice + 1];
         // The parameters give at most 64 x 64 / 4 slices.
         constexpr float kMostSlices = 1024.0f;
-        auto whole = [](float v, float low, float high) {
-            return std::isfinite(v) && std::trunc(v) == v && v >= low && v <= high;
-        };
         if (!whole(state, 0.0f, 2.0f) || !whole(position, 0.0f, kMostSlices) ||
             !whole(slice, -kMostSlices, kMostSlices)) {
             fail("status outputs out of range: " + std::to_string(state) + " " +
