@@ -10,6 +10,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 
 namespace vorblexter::fuzzing {
@@ -607,11 +608,14 @@ public:
     {
         return byte(static_cast<std::uint8_t>(static_cast<int>(kind) + kClapCallKindCount * slot));
     }
-    Writer& byte(std::uint8_t b)
+    Writer& byte(std::initializer_list<std::uint8_t> list)
     {
-        out.byte(b);
+        for (const std::uint8_t b : list) {
+            out.byte(b);
+        }
         return *this;
     }
+    Writer& byte(std::uint8_t b) { return byte({b}); }
     Writer& raw(std::uint64_t value, int count)
     {
         out.bits(value, count);
@@ -626,36 +630,26 @@ public:
     Writer& transport(std::uint32_t frame, double tempo, std::uint8_t numerator = 4,
                       std::uint8_t flags = 0x1D)
     {
-        byte(flags).byte(0).raw(frame, 4).real(tempo).byte(numerator);
+        byte({flags, 0}).raw(frame, 4).real(tempo).byte(numerator);
         return numerator < 200 ? *this : raw(numerator * 100u, 2);
     }
     Writer& param(std::uint8_t timeSelector, std::uint8_t id, double value)
     {
-        return byte(static_cast<std::uint8_t>(ClapEventKind::param))
-            .byte(0)
-            .byte(timeSelector)
-            .byte(id)
+        return byte({static_cast<std::uint8_t>(ClapEventKind::param), 0, timeSelector, id})
             .real(value);
     }
     // A process call of 512 frames of noise with a transport and `events` (count included).
     Writer& block(int slot, std::uint32_t frame, double tempo, const Writer& events)
     {
-        call(ClapCallKind::process, slot)
-            .byte(10)
-            .byte(0)
-            .byte(2)
-            .byte(static_cast<std::uint8_t>(frame));
-        byte(1).transport(frame, tempo);
+        call(ClapCallKind::process, slot).byte({10, 0, 2, static_cast<std::uint8_t>(frame), 1});
+        transport(frame, tempo);
         out.append(events.bytes());
         return *this;
     }
     Writer& started(int slot, double rate = 44100.0)
     {
-        return call(ClapCallKind::create, slot)
-            .byte(0)
-            .call(ClapCallKind::activate, slot)
-            .real(rate)
-            .call(ClapCallKind::start, slot);
+        call(ClapCallKind::create, slot).byte(0).call(ClapCallKind::activate, slot).real(rate);
+        return call(ClapCallKind::start, slot);
     }
 
     const std::vector<std::uint8_t>& bytes() const { return out.bytes(); }
@@ -685,9 +679,7 @@ std::vector<std::vector<std::uint8_t>> clapSeedInputs()
         events.byte(b % 6 == 3 ? 2 : 0);
         if (b % 6 == 3) {
             events.param(2, static_cast<std::uint8_t>(b % 8), 1.0 + b % 3);
-            events.byte(static_cast<std::uint8_t>(ClapEventKind::transport))
-                .byte(0)
-                .byte(3)
+            events.byte({static_cast<std::uint8_t>(ClapEventKind::transport), 0, 3})
                 .transport(b * 512 + 100, 120.0);
         }
         loop.block(0, b * 512, 120.0, events);
@@ -699,23 +691,15 @@ std::vector<std::vector<std::uint8_t>> clapSeedInputs()
     state.started(0).started(1, 48000.0);
     state.call(ClapCallKind::flush, 0).byte(3).param(0, 0, 40.0).param(0, 3, 5.0).param(0, 7, 1.0);
     state.call(ClapCallKind::state, 0).byte(0).byte(1);
-    state.call(ClapCallKind::state, 1)
-        .byte(1)
-        .byte(33)
-        .byte(0)
-        .raw(0x0000002A, 4)
-        .raw(25, 4)
-        .raw(0, 4)
-        .raw(8, 4)
-        .raw(20, 4)
-        .raw(1, 4)
-        .raw(0, 4)
-        .raw(4, 4);
-    state.call(ClapCallKind::state, 1).byte(1).byte(37).byte(64).raw(2, 4);
+    state.call(ClapCallKind::state, 1).byte({1, 33, 0});
+    for (const std::uint32_t quantity : {0x2A, 25, 0, 8, 20, 1, 0, 4}) {
+        state.raw(quantity, 4);
+    }
+    state.call(ClapCallKind::state, 1).byte({1, 37, 64}).raw(2, 4);
     for (const std::uint32_t quantity : {0, 25, 0, 4, 20, 1, 0, 4}) {
         state.raw(quantity, 4); // the defaults, in a record of a later version
     }
-    state.call(ClapCallKind::state, 1).byte(2).byte(0).call(ClapCallKind::state, 1).byte(3).byte(2);
+    state.call(ClapCallKind::state, 1).byte({2, 0}).call(ClapCallKind::state, 1).byte({3, 2});
     for (std::uint32_t b = 0; b < 8; ++b) {
         state.block(1, b * 512, 100.0, none);
     }
@@ -723,62 +707,33 @@ std::vector<std::vector<std::uint8_t>> clapSeedInputs()
 
     // The lifecycle out of order, broken buffers and hostile events and queries.
     Writer hostile;
-    hostile.call(ClapCallKind::create, 0)
-        .byte(kCreateNullHost)
-        .call(ClapCallKind::create, 1)
-        .byte(kCreateOldHost);
-    hostile.call(ClapCallKind::create, 2)
-        .byte(kCreateNoInit)
-        .call(ClapCallKind::activate, 2)
-        .real(44100.0);
-    hostile.call(ClapCallKind::create, 0)
-        .byte(kCreateInitTwice)
-        .call(ClapCallKind::process, 0)
-        .byte(10)
-        .byte(0)
-        .byte(1)
-        .byte(0)
-        .byte(0);
-    hostile.call(ClapCallKind::activate, 0)
-        .real(kDoubleNaN)
-        .call(ClapCallKind::activate, 0)
-        .real(63.9);
+    hostile.call(ClapCallKind::create, 0).byte(kCreateNullHost);
+    hostile.call(ClapCallKind::create, 1).byte(kCreateOldHost);
+    hostile.call(ClapCallKind::create, 2).byte(kCreateNoInit);
+    hostile.call(ClapCallKind::activate, 2).real(44100.0);
+    hostile.call(ClapCallKind::create, 0).byte(kCreateInitTwice);
+    hostile.call(ClapCallKind::process, 0).byte({10, 0, 1, 0, 0});
+    hostile.call(ClapCallKind::activate, 0).real(kDoubleNaN);
+    hostile.call(ClapCallKind::activate, 0).real(63.9);
     hostile.started(1);
     for (const std::uint8_t buffers : {kBuffersMono, kBuffersNoOutput, kBuffersNullChannel,
                                        kBuffersNullProcess, kBuffersNoEvents, kBuffersInPlace}) {
-        hostile.call(ClapCallKind::process, 1)
-            .byte(8)
-            .byte(buffers)
-            .byte(4)
-            .byte(7)
-            .byte(9)
-            .byte(1)
-            .transport(1000, kDoubleNaN, 0, 0xFF);
+        hostile.call(ClapCallKind::process, 1).byte({8, buffers, 4, 7, 9, 1});
+        hostile.transport(1000, kDoubleNaN, 0, 0xFF);
         hostile.byte(4).param(1, 99, kDoubleNaN).param(4, 3, kDoubleInf);
-        hostile.byte(static_cast<std::uint8_t>(ClapEventKind::transport))
-            .byte(20)
-            .byte(2)
-            .transport(5, -1.0, 250);
-        hostile.byte(static_cast<std::uint8_t>(ClapEventKind::raw))
-            .byte(0)
-            .byte(6)
-            .raw(3, 2)
-            .raw(CLAP_EVENT_PARAM_VALUE, 2);
+        hostile.byte({static_cast<std::uint8_t>(ClapEventKind::transport), 20, 2});
+        hostile.transport(5, -1.0, 250);
+        hostile.byte({static_cast<std::uint8_t>(ClapEventKind::raw), 0, 6}).raw(3, 2);
+        hostile.raw(CLAP_EVENT_PARAM_VALUE, 2);
     }
     for (std::uint8_t id = 0; id < 12; ++id) {
-        hostile.call(ClapCallKind::query, 1)
-            .byte(id)
-            .real(2.5 * id)
-            .byte(static_cast<std::uint8_t>(id % 8))
-            .byte(3)
-            .byte('2')
-            .byte(' ')
-            .byte('%');
+        hostile.call(ClapCallKind::query, 1).byte(id).real(2.5 * id);
+        hostile.byte({static_cast<std::uint8_t>(id % 8), 3, '2', ' ', '%'});
     }
-    hostile.call(ClapCallKind::reset, 1)
-        .call(ClapCallKind::deactivate, 1)
-        .call(ClapCallKind::start, 1)
-        .call(ClapCallKind::destroy, 1);
+    for (const ClapCallKind kind : {ClapCallKind::reset, ClapCallKind::deactivate,
+                                    ClapCallKind::start, ClapCallKind::destroy}) {
+        hostile.call(kind, 1);
+    }
     seeds.push_back(hostile.bytes());
     return seeds;
 }
