@@ -10,7 +10,6 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
-#include <initializer_list>
 #include <memory>
 
 namespace vorblexter::fuzzing {
@@ -610,9 +609,7 @@ public:
     }
     Writer& byte(std::initializer_list<std::uint8_t> list)
     {
-        for (const std::uint8_t b : list) {
-            out.byte(b);
-        }
+        out.byte(list);
         return *this;
     }
     Writer& byte(std::uint8_t b) { return byte({b}); }

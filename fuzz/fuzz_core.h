@@ -21,6 +21,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 #include <span>
 #include <string>
@@ -122,6 +123,12 @@ private:
 class ByteWriter {
 public:
     void byte(std::uint8_t value) { data.push_back(value); }
+    void byte(std::initializer_list<std::uint8_t> values)
+    {
+        for (const std::uint8_t value : values) {
+            data.push_back(value);
+        }
+    }
     void bits(std::uint64_t value, int byteCount);
     void append(const std::vector<std::uint8_t>& bytes);
 

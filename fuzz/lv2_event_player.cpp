@@ -831,8 +831,7 @@ void Lv2SequenceWriter::properties(const std::vector<Lv2Property>& properties)
 Lv2SequenceWriter& Lv2SequenceWriter::position(std::uint8_t frameSelector,
                                                std::vector<Lv2Property> list)
 {
-    events.byte(static_cast<std::uint8_t>(Lv2AtomEventKind::position));
-    events.byte(frameSelector);
+    events.byte({static_cast<std::uint8_t>(Lv2AtomEventKind::position), frameSelector});
     properties(list);
     ++eventCount;
     return *this;
@@ -840,8 +839,7 @@ Lv2SequenceWriter& Lv2SequenceWriter::position(std::uint8_t frameSelector,
 
 Lv2SequenceWriter& Lv2SequenceWriter::positionAt(std::int64_t frame, std::vector<Lv2Property> list)
 {
-    events.byte(static_cast<std::uint8_t>(Lv2AtomEventKind::position));
-    events.byte(0xFF);
+    events.byte({static_cast<std::uint8_t>(Lv2AtomEventKind::position), 0xFF});
     events.bits(static_cast<std::uint64_t>(frame), 8);
     properties(list);
     ++eventCount;
@@ -851,9 +849,7 @@ Lv2SequenceWriter& Lv2SequenceWriter::positionAt(std::int64_t frame, std::vector
 Lv2SequenceWriter& Lv2SequenceWriter::raw(std::uint8_t frameSelector, std::uint8_t typeSelector,
                                           std::vector<std::uint8_t> body, int claimedSize)
 {
-    events.byte(static_cast<std::uint8_t>(Lv2AtomEventKind::raw));
-    events.byte(frameSelector);
-    events.byte(typeSelector);
+    events.byte({static_cast<std::uint8_t>(Lv2AtomEventKind::raw), frameSelector, typeSelector});
     if (claimedSize < 0) {
         events.byte(0);
     } else {
@@ -872,8 +868,7 @@ Lv2SequenceWriter& Lv2SequenceWriter::corrupt(std::uint8_t frameSelector,
                                               std::vector<Lv2Property> list, std::uint8_t word,
                                               std::uint32_t value)
 {
-    events.byte(static_cast<std::uint8_t>(Lv2AtomEventKind::corrupt));
-    events.byte(frameSelector);
+    events.byte({static_cast<std::uint8_t>(Lv2AtomEventKind::corrupt), frameSelector});
     properties(list);
     events.byte(word);
     events.operand(table(kWords), value);
@@ -930,8 +925,7 @@ Lv2EventWriter& Lv2EventWriter::deactivate(int slot)
 Lv2EventWriter& Lv2EventWriter::connect(int slot, std::uint32_t port, bool null)
 {
     call(slot, Lv2CallKind::connect);
-    out.byte(static_cast<std::uint8_t>(port % kPortCount));
-    out.byte(null ? 1 : 0);
+    out.byte({static_cast<std::uint8_t>(port % kPortCount), static_cast<std::uint8_t>(null)});
     return *this;
 }
 
@@ -949,9 +943,7 @@ Lv2EventWriter& Lv2EventWriter::run(int slot, std::uint32_t frames,
 {
     call(slot, Lv2CallKind::run);
     out.count(table(kRunFrames), std::min(frames, kLv2MaxRunFrames));
-    out.byte(flags);
-    out.byte(offset);
-    out.byte(pattern);
+    out.byte({flags, offset, pattern});
     if (pattern % 6 == kLv2InputConstant) {
         out.byte(1); // 1.0f
     } else if (pattern % 6 == kLv2InputNoise || pattern % 6 == kLv2InputOneBad) {
