@@ -10,24 +10,19 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
-#include <limits>
 #include <memory>
 
 namespace vorblexter::fuzzing {
 
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInf = std::numeric_limits<double>::infinity();
-constexpr std::uint8_t kTableSelectors = 128;
-
 // Rates, tempos, parameter values and their edges.
 constexpr double kDoubles[] = {
-    44100.0,  48000.0, 96000.0, 8000.0, 192000.0, 64.0,  63.9,  1.0,    0.0,
-    -44100.0, kNaN,    kInf,    -kInf,  1e12,     5e8,   5.1e8, 120.0,  60.0,
-    240.0,    97.35,   1e-30,   1e300,  -1.0,     0.5,   2.0,   2.999,  3.0,
-    6.0,      6.5,     7.0,     25.0,   99.9,     100.0, 100.5, 101.0,  10000.0,
-    9999.5,   20.0,    1e9,     -1e9,   5e-324,   -0.0,  64.5,  1024.0, 2147483648.0,
+    44100.0,  48000.0,    96000.0,    8000.0,      192000.0, 64.0,  63.9,  1.0,    0.0,
+    -44100.0, kDoubleNaN, kDoubleInf, -kDoubleInf, 1e12,     5e8,   5.1e8, 120.0,  60.0,
+    240.0,    97.35,      1e-30,      1e300,       -1.0,     0.5,   2.0,   2.999,  3.0,
+    6.0,      6.5,        7.0,        25.0,        99.9,     100.0, 100.5, 101.0,  10000.0,
+    9999.5,   20.0,       1e9,        -1e9,        5e-324,   -0.0,  64.5,  1024.0, 2147483648.0,
 };
 
 constexpr std::uint32_t kBlockFrames[] = {0,   1,   2,   3,   16,   64,   100,  128,
@@ -37,35 +32,6 @@ constexpr std::uint32_t kSizes[] = {0, 1, 2, 3, 8, 12, 32, 256};
 
 constexpr float kSentinel = -7777.25f;
 constexpr std::size_t kGuard = 16;
-
-class Reader {
-public:
-    Reader(const std::uint8_t* data, std::size_t size) : data(data), size(size) {}
-
-    bool done() const { return at >= size; }
-    std::uint8_t byte() { return at < size ? data[at++] : 0; }
-    std::uint64_t bytes(int count)
-    {
-        std::uint64_t value = 0;
-        for (int i = 0; i < count; ++i) {
-            value |= static_cast<std::uint64_t>(byte()) << (8 * i);
-        }
-        return value;
-    }
-    double real()
-    {
-        const std::uint8_t selector = byte();
-        if (selector < kTableSelectors) {
-            return kDoubles[selector % std::size(kDoubles)];
-        }
-        return std::bit_cast<double>(bytes(8));
-    }
-
-private:
-    const std::uint8_t* data;
-    std::size_t size;
-    std::size_t at = 0;
-};
 
 // --- what the player hands over ---
 
@@ -171,8 +137,7 @@ struct Slot {
     bool processing = false;
     double rate = 44100.0;
     bool everTransport = false;
-    bool inputsFinite = true;
-    float largestInput = 0.0f;
+    InputHistory fed;
 };
 
 bool usableRate(double rate)
@@ -180,16 +145,6 @@ bool usableRate(double rate)
     // Four beats at 120, cut down to whole frames, must make a loop the engine can hold.
     const double loop = std::trunc(2.0 * rate);
     return std::isfinite(rate) && rate > 0.0 && loop >= 128.0 && loop <= 1e9;
-}
-
-bool sameBits(const std::vector<float>& a, const std::vector<float>& b)
-{
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
-}
-
-bool whole(double value)
-{
-    return std::isfinite(value) && value == std::floor(value);
 }
 
 class Player {
@@ -202,7 +157,7 @@ public:
     ClapPlayOutcome play()
     {
         threadSliceRandom().state = 1;
-        while (!reader.done() && out.ok) {
+        while (!reader.atEnd() && out.ok) {
             const std::uint8_t call = reader.byte();
             Slot& slot =
                 slots[static_cast<std::size_t>((call / kClapCallKindCount) % kClapSlotCount)];
@@ -270,11 +225,12 @@ public:
 private:
     void check(bool condition, const char* what)
     {
-        if (!condition && out.ok) {
-            out.ok = false;
-            out.violation = "call " + std::to_string(out.calls) + ": " + what;
+        if (!condition) {
+            out.fail("call", out.calls, what);
         }
     }
+
+    double real() { return reader.operand(table(kDoubles)); }
 
     void destroy(Slot& slot)
     {
@@ -321,7 +277,7 @@ private:
 
     void activate(Slot& slot)
     {
-        double rate = reader.real();
+        double rate = real();
         if (slot.plugin == nullptr) {
             return;
         }
@@ -345,14 +301,14 @@ private:
         t.flags = reader.byte();
         const std::uint8_t mode = reader.byte() % 3;
         if (mode == 2) {
-            t.song_pos_seconds = static_cast<clap_sectime>(reader.bytes(8));
+            t.song_pos_seconds = static_cast<clap_sectime>(reader.bits(8));
         } else {
-            const double frames = static_cast<double>(static_cast<std::uint32_t>(reader.bytes(4)));
+            const double frames = static_cast<double>(static_cast<std::uint32_t>(reader.bits(4)));
             const double fixed =
                 std::floor(frames / slot.rate * static_cast<double>(CLAP_SECTIME_FACTOR));
             t.song_pos_seconds = static_cast<clap_sectime>(mode == 1 ? -fixed : fixed);
         }
-        double tempo = reader.real();
+        double tempo = real();
         const double beat = 60.0 / tempo * slot.rate;
         // A beat longer than the longest loop the engine holds is refused at any Loop Length.
         if (std::isfinite(tempo) && tempo > 0.0 && beat > kClapMaxFramesPerBeat && beat <= 1e9) {
@@ -360,7 +316,7 @@ private:
         }
         t.tempo = tempo;
         const std::uint8_t numerator = reader.byte();
-        t.tsig_num = numerator < 200 ? numerator : static_cast<std::uint16_t>(reader.bytes(2));
+        t.tsig_num = numerator < 200 ? numerator : static_cast<std::uint16_t>(reader.bits(2));
         t.tsig_denom = 4;
         return t;
     }
@@ -379,15 +335,15 @@ private:
                 0xFFFFFFFFu};
             const std::uint32_t time = timeSelector < 200
                                            ? times[timeSelector % std::size(times)]
-                                           : static_cast<std::uint32_t>(reader.bytes(4));
+                                           : static_cast<std::uint32_t>(reader.bits(4));
             previous = time;
             if (kind == ClapEventKind::param) {
                 clap_event_param_value p{};
                 p.header = {sizeof p, time, CLAP_CORE_EVENT_SPACE_ID, CLAP_EVENT_PARAM_VALUE, 0};
                 const std::uint8_t id = reader.byte();
-                p.param_id = id < 16 ? id : static_cast<clap_id>(reader.bytes(4));
+                p.param_id = id < 16 ? id : static_cast<clap_id>(reader.bits(4));
                 p.note_id = -1;
-                p.value = reader.real();
+                p.value = real();
                 events.add(p, size == 0 ? sizeof p : size);
             } else if (kind == ClapEventKind::transport) {
                 const clap_event_transport t = readTransport(slot, time);
@@ -395,8 +351,8 @@ private:
             } else {
                 clap_event_transport raw{};
                 raw.header.time = time;
-                raw.header.space_id = static_cast<std::uint16_t>(reader.bytes(2));
-                raw.header.type = static_cast<std::uint16_t>(reader.bytes(2));
+                raw.header.space_id = static_cast<std::uint16_t>(reader.bits(2));
+                raw.header.type = static_cast<std::uint16_t>(reader.bits(2));
                 raw.flags = CLAP_TRANSPORT_IS_PLAYING | CLAP_TRANSPORT_HAS_SECONDS_TIMELINE;
                 events.add(raw, size == 0 ? sizeof raw : size);
             }
@@ -409,7 +365,7 @@ private:
         const std::uint32_t frames = kBlockFrames[reader.byte() % std::size(kBlockFrames)];
         const std::uint8_t buffers = reader.byte();
         const std::uint8_t pattern = reader.byte() % 5;
-        const float constant = static_cast<float>(pattern == 3 ? reader.real() : 0.0);
+        const float constant = static_cast<float>(pattern == 3 ? real() : 0.0);
         const std::uint8_t seed = pattern >= 2 ? reader.byte() : 0;
         const std::uint8_t badAt = pattern == 4 ? reader.byte() : 0;
         const bool hasTransport = (reader.byte() & 1) != 0;
@@ -450,8 +406,7 @@ private:
                     break;
                 }
                 if (pattern == 4 && k == badAt % frames && c == 0) {
-                    value = (seed & 1) != 0 ? std::numeric_limits<float>::quiet_NaN()
-                                            : std::numeric_limits<float>::infinity();
+                    value = (seed & 1) != 0 ? kFloatNaN : kFloatInf;
                 }
                 memory[static_cast<std::size_t>(c)][kGuard + k] = value;
             }
@@ -494,7 +449,8 @@ private:
         const bool played = expected && stereo && frames > 0;
         if (!played) {
             for (std::size_t c = 0; c < 4; ++c) {
-                check(sameBits(memory[c], before[c]), "a refused block changed the buffers");
+                check(std::ranges::equal(memory[c], before[c], sameBits),
+                      "a refused block changed the buffers");
             }
             answer == CLAP_PROCESS_CONTINUE ? ++out.processed : ++out.refused;
             return;
@@ -505,44 +461,30 @@ private:
             const bool output = c >= outFirst && c < outFirst + 2;
             for (std::size_t k = 0; k < memory[c].size(); ++k) {
                 const bool guard = k < kGuard || k >= kGuard + frames;
-                if ((guard || !output) && std::bit_cast<std::uint32_t>(memory[c][k]) !=
-                                              std::bit_cast<std::uint32_t>(before[c][k])) {
+                if ((guard || !output) && !sameBits(memory[c][k], before[c][k])) {
                     check(false,
                           guard ? "a write outside the output buffers" : "an input buffer changed");
                     return;
                 }
             }
         }
-        for (std::uint32_t k = 0; k < frames; ++k) {
-            for (std::size_t c = 0; c < 2; ++c) {
-                const float input = before[c][kGuard + k];
-                slot.inputsFinite = slot.inputsFinite && std::isfinite(input);
-                if (std::isfinite(input)) {
-                    slot.largestInput = std::max(slot.largestInput, std::fabs(input));
-                }
-            }
-        }
-        for (std::uint32_t k = 0; k < frames; ++k) {
-            for (std::size_t c = 0; c < 2; ++c) {
-                const float input = before[c][kGuard + k];
-                const float output = memory[outFirst + c][kGuard + k];
-                if (std::bit_cast<std::uint32_t>(input) == std::bit_cast<std::uint32_t>(output)) {
-                    continue;
-                }
-                ++out.framesChanged;
-                check(slot.everTransport, "an instance never given a transport changed its input");
-                check(!slot.inputsFinite || std::isfinite(output),
-                      "a non-finite output from finite inputs");
-                check(!std::isfinite(output) || std::fabs(output) <= slot.largestInput,
-                      "an output louder than any input");
-            }
+        // An instance never given a transport must pass its input through.
+        const std::span<const float> sent[2] = {{before[0].data() + kGuard, frames},
+                                                {before[1].data() + kGuard, frames}};
+        slot.fed.feed(sent[0]);
+        slot.fed.feed(sent[1]);
+        for (std::size_t c = 0; c < 2; ++c) {
+            const std::string broken =
+                checkOutput(slot.fed, sent[c], memory[outFirst + c].data() + kGuard,
+                            slot.everTransport, c == 0 ? "left" : "right", out.framesChanged);
+            check(broken.empty(), broken.c_str());
         }
         for (const clap_event_param_value& e : status.events) {
             ++out.statusEvents;
             const double limit = e.param_id == 8 ? 2.0 : 1024.0;
             const double lowest = e.param_id == 10 ? -1024.0 : 0.0;
-            check(e.param_id >= 8 && e.param_id <= 10 && whole(e.value) && e.value >= lowest &&
-                      e.value <= limit && e.header.time < frames,
+            check(e.param_id >= 8 && e.param_id <= 10 && whole(e.value, lowest, limit) &&
+                      e.header.time < frames,
                   "a status event out of its range or its block");
             out.sawPlaying = out.sawPlaying || (e.param_id == 8 && e.value == 2.0);
         }
@@ -611,8 +553,8 @@ private:
     void query(Slot& slot)
     {
         const std::uint8_t idByte = reader.byte();
-        const clap_id id = idByte < 16 ? idByte : static_cast<clap_id>(reader.bytes(4));
-        const double value = reader.real();
+        const clap_id id = idByte < 16 ? idByte : static_cast<clap_id>(reader.bits(4));
+        const double value = real();
         const std::uint32_t size = kSizes[reader.byte() % std::size(kSizes)];
         char typed[32] = {};
         const int length = reader.byte() % 24;
@@ -626,10 +568,8 @@ private:
         clap_param_info info{};
         check(slot.params->get_info(slot.plugin, id, &info) == known,
               "get_info answered against the id");
-        const auto inRange = [&](double v) {
-            return whole(v) && v >= info.min_value && v <= info.max_value;
-        };
-        double held = kNaN;
+        const auto inRange = [&](double v) { return whole(v, info.min_value, info.max_value); };
+        double held = kDoubleNaN;
         check(slot.params->get_value(slot.plugin, id, &held) == known,
               "get_value answered against the id");
         check(!known || inRange(held), "a parameter value out of range");
@@ -643,7 +583,7 @@ private:
         check(std::all_of(text + std::min<std::size_t>(size, sizeof text), text + sizeof text,
                           [](char c) { return c == 'x'; }),
               "value_to_text wrote past its space");
-        double read = kNaN;
+        double read = kDoubleNaN;
         if (slot.params->text_to_value(slot.plugin, id, typed, &read)) {
             check(known && inRange(read), "text_to_value read a value out of range");
         }
@@ -654,7 +594,7 @@ private:
     }
 
     const clap_plugin_factory* factory;
-    Reader reader;
+    ByteReader reader;
     ClapPlayOutcome out;
     std::array<Slot, kClapSlotCount> slots;
 };
@@ -667,56 +607,52 @@ public:
     {
         return byte(static_cast<std::uint8_t>(static_cast<int>(kind) + kClapCallKindCount * slot));
     }
-    Writer& byte(std::uint8_t b)
+    Writer& byte(std::initializer_list<std::uint8_t> list)
     {
-        data.push_back(b);
+        out.byte(list);
         return *this;
     }
+    Writer& byte(std::uint8_t b) { return byte({b}); }
     Writer& raw(std::uint64_t value, int count)
     {
-        for (int i = 0; i < count; ++i) {
-            byte(static_cast<std::uint8_t>(value >> (8 * i)));
-        }
+        out.bits(value, count);
         return *this;
     }
-    Writer& real(double value) { return byte(255).raw(std::bit_cast<std::uint64_t>(value), 8); }
+    // Always raw, as the committed seeds were written.
+    Writer& real(double value)
+    {
+        return byte(kRawSelector).raw(std::bit_cast<std::uint64_t>(value), 8);
+    }
     // A transport without the presence byte: playing at `frame`, every field flagged.
     Writer& transport(std::uint32_t frame, double tempo, std::uint8_t numerator = 4,
                       std::uint8_t flags = 0x1D)
     {
-        byte(flags).byte(0).raw(frame, 4).real(tempo).byte(numerator);
+        byte({flags, 0}).raw(frame, 4).real(tempo).byte(numerator);
         return numerator < 200 ? *this : raw(numerator * 100u, 2);
     }
     Writer& param(std::uint8_t timeSelector, std::uint8_t id, double value)
     {
-        return byte(static_cast<std::uint8_t>(ClapEventKind::param))
-            .byte(0)
-            .byte(timeSelector)
-            .byte(id)
+        return byte({static_cast<std::uint8_t>(ClapEventKind::param), 0, timeSelector, id})
             .real(value);
     }
     // A process call of 512 frames of noise with a transport and `events` (count included).
     Writer& block(int slot, std::uint32_t frame, double tempo, const Writer& events)
     {
-        call(ClapCallKind::process, slot)
-            .byte(10)
-            .byte(0)
-            .byte(2)
-            .byte(static_cast<std::uint8_t>(frame));
-        byte(1).transport(frame, tempo);
-        data.insert(data.end(), events.data.begin(), events.data.end());
+        call(ClapCallKind::process, slot).byte({10, 0, 2, static_cast<std::uint8_t>(frame), 1});
+        transport(frame, tempo);
+        out.append(events.bytes());
         return *this;
     }
     Writer& started(int slot, double rate = 44100.0)
     {
-        return call(ClapCallKind::create, slot)
-            .byte(0)
-            .call(ClapCallKind::activate, slot)
-            .real(rate)
-            .call(ClapCallKind::start, slot);
+        call(ClapCallKind::create, slot).byte(0).call(ClapCallKind::activate, slot).real(rate);
+        return call(ClapCallKind::start, slot);
     }
 
-    std::vector<std::uint8_t> data;
+    const std::vector<std::uint8_t>& bytes() const { return out.bytes(); }
+
+private:
+    ByteWriter out;
 };
 
 } // namespace
@@ -740,98 +676,62 @@ std::vector<std::vector<std::uint8_t>> clapSeedInputs()
         events.byte(b % 6 == 3 ? 2 : 0);
         if (b % 6 == 3) {
             events.param(2, static_cast<std::uint8_t>(b % 8), 1.0 + b % 3);
-            events.byte(static_cast<std::uint8_t>(ClapEventKind::transport))
-                .byte(0)
-                .byte(3)
+            events.byte({static_cast<std::uint8_t>(ClapEventKind::transport), 0, 3})
                 .transport(b * 512 + 100, 120.0);
         }
         loop.block(0, b * 512, 120.0, events);
     }
-    seeds.push_back(loop.data);
+    seeds.push_back(loop.bytes());
 
     // Two instances: settings flushed and carried over by state, records of every kind loaded.
     Writer state;
     state.started(0).started(1, 48000.0);
     state.call(ClapCallKind::flush, 0).byte(3).param(0, 0, 40.0).param(0, 3, 5.0).param(0, 7, 1.0);
     state.call(ClapCallKind::state, 0).byte(0).byte(1);
-    state.call(ClapCallKind::state, 1)
-        .byte(1)
-        .byte(33)
-        .byte(0)
-        .raw(0x0000002A, 4)
-        .raw(25, 4)
-        .raw(0, 4)
-        .raw(8, 4)
-        .raw(20, 4)
-        .raw(1, 4)
-        .raw(0, 4)
-        .raw(4, 4);
-    state.call(ClapCallKind::state, 1).byte(1).byte(37).byte(64).raw(2, 4);
+    state.call(ClapCallKind::state, 1).byte({1, 33, 0});
+    for (const std::uint32_t quantity : {0x2A, 25, 0, 8, 20, 1, 0, 4}) {
+        state.raw(quantity, 4);
+    }
+    state.call(ClapCallKind::state, 1).byte({1, 37, 64}).raw(2, 4);
     for (const std::uint32_t quantity : {0, 25, 0, 4, 20, 1, 0, 4}) {
         state.raw(quantity, 4); // the defaults, in a record of a later version
     }
-    state.call(ClapCallKind::state, 1).byte(2).byte(0).call(ClapCallKind::state, 1).byte(3).byte(2);
+    state.call(ClapCallKind::state, 1).byte({2, 0}).call(ClapCallKind::state, 1).byte({3, 2});
     for (std::uint32_t b = 0; b < 8; ++b) {
         state.block(1, b * 512, 100.0, none);
     }
-    seeds.push_back(state.data);
+    seeds.push_back(state.bytes());
 
     // The lifecycle out of order, broken buffers and hostile events and queries.
     Writer hostile;
-    hostile.call(ClapCallKind::create, 0)
-        .byte(kCreateNullHost)
-        .call(ClapCallKind::create, 1)
-        .byte(kCreateOldHost);
-    hostile.call(ClapCallKind::create, 2)
-        .byte(kCreateNoInit)
-        .call(ClapCallKind::activate, 2)
-        .real(44100.0);
-    hostile.call(ClapCallKind::create, 0)
-        .byte(kCreateInitTwice)
-        .call(ClapCallKind::process, 0)
-        .byte(10)
-        .byte(0)
-        .byte(1)
-        .byte(0)
-        .byte(0);
-    hostile.call(ClapCallKind::activate, 0).real(kNaN).call(ClapCallKind::activate, 0).real(63.9);
+    hostile.call(ClapCallKind::create, 0).byte(kCreateNullHost);
+    hostile.call(ClapCallKind::create, 1).byte(kCreateOldHost);
+    hostile.call(ClapCallKind::create, 2).byte(kCreateNoInit);
+    hostile.call(ClapCallKind::activate, 2).real(44100.0);
+    hostile.call(ClapCallKind::create, 0).byte(kCreateInitTwice);
+    hostile.call(ClapCallKind::process, 0).byte({10, 0, 1, 0, 0});
+    hostile.call(ClapCallKind::activate, 0).real(kDoubleNaN);
+    hostile.call(ClapCallKind::activate, 0).real(63.9);
     hostile.started(1);
     for (const std::uint8_t buffers : {kBuffersMono, kBuffersNoOutput, kBuffersNullChannel,
                                        kBuffersNullProcess, kBuffersNoEvents, kBuffersInPlace}) {
-        hostile.call(ClapCallKind::process, 1)
-            .byte(8)
-            .byte(buffers)
-            .byte(4)
-            .byte(7)
-            .byte(9)
-            .byte(1)
-            .transport(1000, kNaN, 0, 0xFF);
-        hostile.byte(4).param(1, 99, kNaN).param(4, 3, kInf);
-        hostile.byte(static_cast<std::uint8_t>(ClapEventKind::transport))
-            .byte(20)
-            .byte(2)
-            .transport(5, -1.0, 250);
-        hostile.byte(static_cast<std::uint8_t>(ClapEventKind::raw))
-            .byte(0)
-            .byte(6)
-            .raw(3, 2)
-            .raw(CLAP_EVENT_PARAM_VALUE, 2);
+        hostile.call(ClapCallKind::process, 1).byte({8, buffers, 4, 7, 9, 1});
+        hostile.transport(1000, kDoubleNaN, 0, 0xFF);
+        hostile.byte(4).param(1, 99, kDoubleNaN).param(4, 3, kDoubleInf);
+        hostile.byte({static_cast<std::uint8_t>(ClapEventKind::transport), 20, 2});
+        hostile.transport(5, -1.0, 250);
+        hostile.byte({static_cast<std::uint8_t>(ClapEventKind::raw), 0, 6}).raw(3, 2);
+        hostile.raw(CLAP_EVENT_PARAM_VALUE, 2);
     }
     for (std::uint8_t id = 0; id < 12; ++id) {
-        hostile.call(ClapCallKind::query, 1)
-            .byte(id)
-            .real(2.5 * id)
-            .byte(static_cast<std::uint8_t>(id % 8))
-            .byte(3)
-            .byte('2')
-            .byte(' ')
-            .byte('%');
+        hostile.call(ClapCallKind::query, 1).byte(id).real(2.5 * id);
+        hostile.byte({static_cast<std::uint8_t>(id % 8), 3, '2', ' ', '%'});
     }
-    hostile.call(ClapCallKind::reset, 1)
-        .call(ClapCallKind::deactivate, 1)
-        .call(ClapCallKind::start, 1)
-        .call(ClapCallKind::destroy, 1);
-    seeds.push_back(hostile.data);
+    for (const ClapCallKind kind : {ClapCallKind::reset, ClapCallKind::deactivate,
+                                    ClapCallKind::start, ClapCallKind::destroy}) {
+        hostile.call(kind, 1);
+    }
+    seeds.push_back(hostile.bytes());
     return seeds;
 }
 

@@ -13,23 +13,23 @@
 //
 // Byte format. Any byte string is a valid sequence; operands past the end read as zero. Each
 // call starts with one byte c: kind = c % kClapCallKindCount, slot = (c / kClapCallKindCount) %
-// kClapSlotCount; ClapCallKind lists each kind's operands. A "double" operand is a selector
-// byte: below 128 it picks an entry of a table of telling values, otherwise the next 8 bytes
-// are its raw bits, little-endian.
+// kClapSlotCount; ClapCallKind lists each kind's operands. A "double" operand is a table
+// operand of fuzz/fuzz_core.h.
 //
 // Checks: process answers CONTINUE exactly when the instance is active and processing and the
 // buffers are whole stereo pairs (or the block is empty), and an error leaves the outputs as
 // they were; nothing is written outside the output buffers (each sits between guard zones) or
-// into separate input buffers; outputs are finite while every input fed to the instance was;
-// every output sample is bit for bit its input sample or no larger in magnitude than the
-// largest input sample fed so far; an instance never given a transport passes its input through
-// bit for bit; status events are whole State, Slot and Slice values in their ranges, stamped
-// inside the block; parameter values, texts and read-back values are in range and terminated
-// within the space given; a load answers true only for a 40-byte record of ours, a refused load
-// changes nothing, and a record saved by one instance loads into another and saves the same.
+// into separate input buffers; the output checks of fuzz/fuzz_core.h, and an instance never
+// given a transport passes its input through bit for bit; status events are whole State, Slot and
+// Slice values in their ranges, stamped inside the block; parameter values, texts and read-back
+// values are in range and terminated within the space given; a load answers true only for a 40-byte
+// record of ours, a refused load changes nothing, and a record saved by one instance loads into
+// another and saves the same.
 //
 // Single-threaded: one player plays at a time on one thread.
 #pragma once
+
+#include "fuzz/fuzz_core.h"
 
 #include <clap/plugin-factory.h>
 
@@ -107,9 +107,7 @@ inline constexpr double kClapMaxFramesPerBeat = 256.0;
 // tempo the engine assumes before the first flagged one stays within memory.
 inline constexpr double kClapMaxRate = 1e6;
 
-struct ClapPlayOutcome {
-    bool ok = true;
-    std::string violation; // what broke, with the call number; empty when ok
+struct ClapPlayOutcome : Verdict {
     std::size_t calls = 0;
     std::size_t processed = 0; // process calls that answered CONTINUE
     std::size_t refused = 0;   // process calls that answered an error, as they had to

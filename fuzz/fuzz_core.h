@@ -13,7 +13,7 @@
 // Output checks, per channel and block: outputs are finite while every input the plug-in was
 // ever fed was finite; every output sample is bit for bit the input sample of its own frame and
 // channel, or no larger in magnitude than the largest input sample fed so far (a captured sample
-// times a gain in [0, 1], zero included).
+// times a gain in [0, 1], zero included), a finite one than the largest finite input sample.
 #pragma once
 
 #include <bit>
@@ -21,11 +21,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
+#include <limits>
 #include <span>
 #include <string>
 #include <vector>
 
 namespace vorblexter::fuzzing {
+
+inline constexpr float kFloatNaN = std::numeric_limits<float>::quiet_NaN();
+inline constexpr float kFloatInf = std::numeric_limits<float>::infinity();
+inline constexpr double kDoubleNaN = std::numeric_limits<double>::quiet_NaN();
+inline constexpr double kDoubleInf = std::numeric_limits<double>::infinity();
 
 inline constexpr std::uint8_t kTableSelectors = 128;
 inline constexpr std::uint8_t kRawSelector = 0xFF;
@@ -45,6 +52,12 @@ double foldedTempo(double tempo, double rate);
 inline bool sameBits(float a, float b)
 {
     return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
+}
+
+// A whole number from `low` to `high`, as status values must be.
+inline bool whole(double value, double low, double high)
+{
+    return std::isfinite(value) && std::trunc(value) == value && value >= low && value <= high;
 }
 
 // An operand table as the reader and writer take it.
@@ -110,6 +123,12 @@ private:
 class ByteWriter {
 public:
     void byte(std::uint8_t value) { data.push_back(value); }
+    void byte(std::initializer_list<std::uint8_t> values)
+    {
+        for (const std::uint8_t value : values) {
+            data.push_back(value);
+        }
+    }
     void bits(std::uint64_t value, int byteCount);
     void append(const std::vector<std::uint8_t>& bytes);
 
@@ -162,6 +181,7 @@ void fillSignal(Signal signal, ByteReader& reader, std::span<const float> floats
 // The audio fed to one plug-in instance so far, for the output checks.
 struct InputHistory {
     float largest = 0.0f; // magnitude, over every non-NaN sample
+    float largestFinite = 0.0f;
     bool nonFinite = false;
 
     void feed(std::span<const float> samples);

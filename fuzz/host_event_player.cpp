@@ -14,10 +14,6 @@ namespace vorblexter::fuzzing {
 
 namespace {
 
-constexpr float kFloatNaN = std::numeric_limits<float>::quiet_NaN();
-constexpr float kFloatInf = std::numeric_limits<float>::infinity();
-constexpr double kDoubleNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kDoubleInf = std::numeric_limits<double>::infinity();
 constexpr std::int32_t kIntMost = std::numeric_limits<std::int32_t>::max();
 constexpr std::int32_t kIntLeast = std::numeric_limits<std::int32_t>::min();
 
@@ -536,8 +532,7 @@ HostEventWriter& HostEventWriter::process(int slot, std::int32_t frameCount, std
     out.count(table(kFrameCounts), std::clamp<std::int32_t>(frameCount, 0, kMaxBlockFrames));
     out.byte(move);
     if (move == kMoveBack || move == kMoveForward) {
-        out.byte(0);
-        out.byte(1); // 256 frames
+        out.byte({0, 1}); // 256 frames
     }
     out.byte(pattern);
     return *this;
@@ -567,8 +562,7 @@ HostEventWriter& HostEventWriter::processWithBadSample(int slot, std::int32_t fr
                                                        std::uint8_t where)
 {
     process(slot, frameCount, 0, kMoveAdvance, kInputOneBad);
-    out.byte(1);
-    out.byte(where);
+    out.byte({1, where});
     return *this;
 }
 

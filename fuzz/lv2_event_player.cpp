@@ -19,11 +19,6 @@ namespace vorblexter::fuzzing {
 
 namespace {
 
-constexpr float kFloatNaN = std::numeric_limits<float>::quiet_NaN();
-constexpr float kFloatInf = std::numeric_limits<float>::infinity();
-constexpr double kDoubleNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kDoubleInf = std::numeric_limits<double>::infinity();
-
 // Control values: every step edge and range end of the eight parameters, and beyond.
 constexpr float kFloats[] = {
     0.0f,      1.0f,     2.0f,    3.0f,  4.0f,          7.0f,           8.0f,      15.9f,
@@ -768,9 +763,6 @@ private:
         const float slice = slot.controls[2 * kPortSlice + 1];
         // The parameters give at most 64 x 64 / 4 slices.
         constexpr float kMostSlices = 1024.0f;
-        auto whole = [](float v, float low, float high) {
-            return std::isfinite(v) && std::trunc(v) == v && v >= low && v <= high;
-        };
         if (!whole(state, 0.0f, 2.0f) || !whole(position, 0.0f, kMostSlices) ||
             !whole(slice, -kMostSlices, kMostSlices)) {
             fail("status outputs out of range: " + std::to_string(state) + " " +
@@ -839,8 +831,7 @@ void Lv2SequenceWriter::properties(const std::vector<Lv2Property>& properties)
 Lv2SequenceWriter& Lv2SequenceWriter::position(std::uint8_t frameSelector,
                                                std::vector<Lv2Property> list)
 {
-    events.byte(static_cast<std::uint8_t>(Lv2AtomEventKind::position));
-    events.byte(frameSelector);
+    events.byte({static_cast<std::uint8_t>(Lv2AtomEventKind::position), frameSelector});
     properties(list);
     ++eventCount;
     return *this;
@@ -848,8 +839,7 @@ Lv2SequenceWriter& Lv2SequenceWriter::position(std::uint8_t frameSelector,
 
 Lv2SequenceWriter& Lv2SequenceWriter::positionAt(std::int64_t frame, std::vector<Lv2Property> list)
 {
-    events.byte(static_cast<std::uint8_t>(Lv2AtomEventKind::position));
-    events.byte(0xFF);
+    events.byte({static_cast<std::uint8_t>(Lv2AtomEventKind::position), 0xFF});
     events.bits(static_cast<std::uint64_t>(frame), 8);
     properties(list);
     ++eventCount;
@@ -859,9 +849,7 @@ Lv2SequenceWriter& Lv2SequenceWriter::positionAt(std::int64_t frame, std::vector
 Lv2SequenceWriter& Lv2SequenceWriter::raw(std::uint8_t frameSelector, std::uint8_t typeSelector,
                                           std::vector<std::uint8_t> body, int claimedSize)
 {
-    events.byte(static_cast<std::uint8_t>(Lv2AtomEventKind::raw));
-    events.byte(frameSelector);
-    events.byte(typeSelector);
+    events.byte({static_cast<std::uint8_t>(Lv2AtomEventKind::raw), frameSelector, typeSelector});
     if (claimedSize < 0) {
         events.byte(0);
     } else {
@@ -880,8 +868,7 @@ Lv2SequenceWriter& Lv2SequenceWriter::corrupt(std::uint8_t frameSelector,
                                               std::vector<Lv2Property> list, std::uint8_t word,
                                               std::uint32_t value)
 {
-    events.byte(static_cast<std::uint8_t>(Lv2AtomEventKind::corrupt));
-    events.byte(frameSelector);
+    events.byte({static_cast<std::uint8_t>(Lv2AtomEventKind::corrupt), frameSelector});
     properties(list);
     events.byte(word);
     events.operand(table(kWords), value);
@@ -938,8 +925,7 @@ Lv2EventWriter& Lv2EventWriter::deactivate(int slot)
 Lv2EventWriter& Lv2EventWriter::connect(int slot, std::uint32_t port, bool null)
 {
     call(slot, Lv2CallKind::connect);
-    out.byte(static_cast<std::uint8_t>(port % kPortCount));
-    out.byte(null ? 1 : 0);
+    out.byte({static_cast<std::uint8_t>(port % kPortCount), static_cast<std::uint8_t>(null)});
     return *this;
 }
 
@@ -957,9 +943,7 @@ Lv2EventWriter& Lv2EventWriter::run(int slot, std::uint32_t frames,
 {
     call(slot, Lv2CallKind::run);
     out.count(table(kRunFrames), std::min(frames, kLv2MaxRunFrames));
-    out.byte(flags);
-    out.byte(offset);
-    out.byte(pattern);
+    out.byte({flags, offset, pattern});
     if (pattern % 6 == kLv2InputConstant) {
         out.byte(1); // 1.0f
     } else if (pattern % 6 == kLv2InputNoise || pattern % 6 == kLv2InputOneBad) {

@@ -1,15 +1,13 @@
 // Writes the LV2 fuzzer's seed corpus: short host sessions that each reach a different part of
 // the binding and the effect behind it, so the fuzzer starts from meaningful call sequences.
-// Each fits the fuzz stage's bounds (kSeedBytes bytes, the player's frame budget) and breaks no
+// Each fits the fuzz stage's bounds (kMaxSeedBytes bytes, the player's frame budget) and breaks no
 // check. Usage: make_lv2_seed_corpus <dir>.
 #include "fuzz/lv2_event_player.h"
+#include "fuzz/seed_corpus.h"
 #include "lv2/plugin_descriptor.h"
 
-#include <cstdio>
-#include <fstream>
 #include <limits>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -18,9 +16,6 @@ namespace fz = vorblexter::fuzzing;
 using fz::Lv2EventWriter;
 using fz::Lv2Property;
 using fz::Lv2SequenceWriter;
-
-// The fuzz stage's -max_len for the LV2 fuzzer.
-constexpr std::size_t kSeedBytes = 512;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
@@ -52,16 +47,16 @@ Lv2EventWriter& runs(Lv2EventWriter& w, int slot, int count, std::uint32_t frame
     return w;
 }
 
-std::vector<std::pair<std::string, Lv2EventWriter>> seeds()
+std::vector<fz::NamedSeed> seeds()
 {
-    std::vector<std::pair<std::string, Lv2EventWriter>> all;
+    std::vector<fz::NamedSeed> all;
 
     { // one position at the start, then the transport runs on by itself: capture, then play
         Lv2EventWriter w = session();
         w.control(0, 6, 100.0f).control(0, 7, 50.0f).control(0, 5, 50.0f);
         w.run(0, 512, rolling(0));
         runs(w, 0, 31, 512);
-        all.emplace_back("rolling_capture_then_play", w);
+        all.emplace_back("rolling_capture_then_play", w.bytes());
     }
     { // stopped, started mid-run, relocated as a host does it: speed 0 at the old frame, two
       // stopped runs, speed 1 at the new frame; then a jump backwards
@@ -77,7 +72,7 @@ std::vector<std::pair<std::string, Lv2EventWriter>> seeds()
         runs(w, 0, 12, 256);
         w.run(0, 256, rolling(1000));
         runs(w, 0, 8, 256);
-        all.emplace_back("stop_start_relocate", w);
+        all.emplace_back("stop_start_relocate", w.bytes());
     }
     { // tempos and bars the effect must refuse or survive, each for a while
         Lv2EventWriter w = session();
@@ -94,7 +89,7 @@ std::vector<std::pair<std::string, Lv2EventWriter>> seeds()
             s.position(fz::kFrameOne, {{fz::kKeyBeatsPerBar, bar}, {fz::kKeyBeatUnit, bar}});
             w.run(0, 512, s);
         }
-        all.emplace_back("tempo_and_bar_extremes", w);
+        all.emplace_back("tempo_and_bar_extremes", w.bytes());
     }
     { // every control moved between runs, to edges, past them and to non-finite values
         Lv2EventWriter w = session();
@@ -109,7 +104,7 @@ std::vector<std::pair<std::string, Lv2EventWriter>> seeds()
             }
             runs(w, 0, 2, 512);
         }
-        all.emplace_back("controls_out_of_range", w);
+        all.emplace_back("controls_out_of_range", w.bytes());
     }
     { // events that lie: sizes past the sequence, truncated and mistyped positions, nesting
         Lv2EventWriter w = session();
@@ -135,7 +130,7 @@ std::vector<std::pair<std::string, Lv2EventWriter>> seeds()
         beats.position(fz::kFrameStart, {{fz::kKeyFrame, 9999.0}});
         w.run(0, 512, beats);
         runs(w, 0, 20, 512);
-        all.emplace_back("malformed_atoms", w);
+        all.emplace_back("malformed_atoms", w.bytes());
     }
     { // stamps out of the run, backwards and at the extremes of 64 bits
         Lv2EventWriter w = session();
@@ -151,7 +146,7 @@ std::vector<std::pair<std::string, Lv2EventWriter>> seeds()
         runs(w, 0, 4, 256);
         w.run(0, 256, rolling(2000));
         runs(w, 0, 16, 256);
-        all.emplace_back("stamps_out_of_range", w);
+        all.emplace_back("stamps_out_of_range", w.bytes());
     }
     { // instantiation refused without a map, with a null one, at rates no loop fits; a failing
       // map and unrelated features are survived
@@ -165,7 +160,7 @@ std::vector<std::pair<std::string, Lv2EventWriter>> seeds()
         w.cleanup(0).instantiate(0, 48000.0, fz::kInstantiateOtherFeatures).activate(0);
         w.run(0, 512, rolling(0, 11250.0)); // a 256-frame beat at 48 kHz
         runs(w, 0, 20, 512);
-        all.emplace_back("instantiate_features_and_rates", w);
+        all.emplace_back("instantiate_features_and_rates", w.bytes());
     }
     { // two instances, in place and moved buffers, activation cycles, one cleaned up mid-way
         Lv2EventWriter w = session(1000.0, 0);
@@ -179,7 +174,7 @@ std::vector<std::pair<std::string, Lv2EventWriter>> seeds()
         w.deactivate(0).run(0, 333).activate(0).run(0, 333, rolling(0));
         w.deactivate(1).activate(1).deactivate(1).cleanup(1);
         runs(w, 0, 16, 333, fz::kRunInPlace);
-        all.emplace_back("two_instances_in_place", w);
+        all.emplace_back("two_instances_in_place", w.bytes());
     }
     { // ports left alone: no atom port at all (pass-through), null ports, then connected
         Lv2EventWriter w;
@@ -193,7 +188,7 @@ std::vector<std::pair<std::string, Lv2EventWriter>> seeds()
         w.connect(1, 2, true).run(1, 256).connect(1, 13, true).connect(1, 2).run(1, 256);
         w.connect(1, 4, true).run(1, 256).connect(1, 4).run(1, 256, rolling(256));
         runs(w, 1, 20, 256);
-        all.emplace_back("unconnected_ports", w);
+        all.emplace_back("unconnected_ports", w.bytes());
     }
     { // run lengths from 0 to the longest, one NaN and one infinity captured into the loop
         Lv2EventWriter w = session();
@@ -202,7 +197,7 @@ std::vector<std::pair<std::string, Lv2EventWriter>> seeds()
             .run(0, 997, {}, 0, fz::kLv2InputOneBad, 0, 3);
         w.run(0, 4095, {}, 0, fz::kLv2InputHuge).run(0, 4096, {}, 0, fz::kLv2InputConstant);
         w.run(0, 100, {}, 0, fz::kLv2InputSilence);
-        all.emplace_back("run_lengths_and_bad_samples", w);
+        all.emplace_back("run_lengths_and_bad_samples", w.bytes());
     }
     return all;
 }
@@ -211,34 +206,13 @@ std::vector<std::pair<std::string, Lv2EventWriter>> seeds()
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <corpus directory>\n", argv[0]);
-        return 2;
-    }
-    const LV2_Descriptor* descriptor = vorblexter::lv2::pluginDescriptor();
-    for (const auto& [name, writer] : seeds()) {
-        const std::vector<std::uint8_t>& bytes = writer.bytes();
-        const fz::Lv2PlayOutcome outcome =
-            fz::playLv2Events(descriptor, bytes.data(), bytes.size());
-        std::printf("%-32s %4zu bytes %4zu calls %3zu runs %3zu events %6lld frames %6lld "
-                    "changed %s%s%s\n",
-                    name.c_str(), bytes.size(), outcome.calls, outcome.runs, outcome.atomEvents,
-                    static_cast<long long>(outcome.framesPlayed),
-                    static_cast<long long>(outcome.framesChanged),
-                    outcome.sawPlaying ? "playing" : "-",
-                    outcome.ok ? "" : "  FAILED: ", outcome.violation.c_str());
-        if (!outcome.ok || bytes.size() > kSeedBytes || outcome.runsOverBudget > 0) {
-            std::fprintf(stderr, "%s: %s\n", name.c_str(),
-                         !outcome.ok ? "breaks a check" : "does not fit the fuzz stage's bounds");
-            return 1;
-        }
-        std::ofstream file(std::string(argv[1]) + "/" + name, std::ios::binary);
-        file.write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-        if (!file) {
-            std::fprintf(stderr, "cannot write %s\n", name.c_str());
-            return 1;
-        }
-    }
-    return 0;
+    return fz::writeSeedFolder(
+        argc, argv, seeds(),
+        [](const std::vector<std::uint8_t>& bytes) {
+            return fz::playLv2Events(vorblexter::lv2::pluginDescriptor(), bytes.data(),
+                                     bytes.size());
+        },
+        [](const std::vector<std::uint8_t>& bytes, const fz::Lv2PlayOutcome& outcome) {
+            return bytes.size() <= fz::kMaxSeedBytes && outcome.runsOverBudget == 0;
+        });
 }

@@ -1,25 +1,20 @@
 // Writes the seed corpus: short host sessions that each reach a different part of the effect, so
 // the fuzzer starts from meaningful sequences instead of noise. Each stays within the bounds the
-// fuzz stage runs with (kSeedBytes bytes, the player's frame budget), so the fuzzer sees all of
+// fuzz stage runs with (kMaxSeedBytes bytes, the player's frame budget), so the fuzzer sees all of
 // it. Usage: make_seed_corpus <dir>.
 #include "fuzz/host_event_player.h"
+#include "fuzz/seed_corpus.h"
 
 #include <cmath>
-#include <cstdio>
-#include <fstream>
 #include <iterator>
 #include <limits>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace {
 
 using vorblexter::fuzzing::HostEventWriter;
 namespace fz = vorblexter::fuzzing;
-
-// The fuzz stage's -max_len.
-constexpr std::size_t kSeedBytes = 512;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
@@ -40,9 +35,9 @@ HostEventWriter& blocks(HostEventWriter& w, int slot, int count, int frames, std
     return w;
 }
 
-std::vector<std::pair<std::string, HostEventWriter>> seeds()
+std::vector<fz::NamedSeed> seeds()
 {
-    std::vector<std::pair<std::string, HostEventWriter>> all;
+    std::vector<fz::NamedSeed> all;
 
     { // capture at the transport's start, then several passes with every chance in play
         HostEventWriter w = smallLoop();
@@ -50,13 +45,13 @@ std::vector<std::pair<std::string, HostEventWriter>> seeds()
         w.setParameter(0, 6, 0.3f).setParameter(0, 4, 0.5f);
         w.processAt(0, 256, 1.0);
         blocks(w, 0, 24, 256);
-        all.emplace_back("capture_then_play_shuffled", w);
+        all.emplace_back("capture_then_play_shuffled", w.bytes());
     }
     { // capture waits for a bar line in the middle of the session
         HostEventWriter w = smallLoop();
         w.processAt(0, 300, 4321.0);
         blocks(w, 0, 20, 300);
-        all.emplace_back("capture_from_bar_line", w);
+        all.emplace_back("capture_from_bar_line", w.bytes());
     }
     { // loop length, cuts and variation changed during playback and during capture
         HostEventWriter w = smallLoop();
@@ -69,7 +64,7 @@ std::vector<std::pair<std::string, HostEventWriter>> seeds()
         blocks(w, 0, 3, 200);
         w.setParameter(0, 7, 0.45f).setParameter(0, 0, 1.0f);
         blocks(w, 0, 24, 200);
-        all.emplace_back("parameter_changes_at_wraps", w);
+        all.emplace_back("parameter_changes_at_wraps", w.bytes());
     }
     { // the transport jumps back and stands (a locate), forward, negative and far away
         HostEventWriter w = smallLoop();
@@ -82,7 +77,7 @@ std::vector<std::pair<std::string, HostEventWriter>> seeds()
         w.processAt(0, 256, -5000.5).processAt(0, 256, 1e18).processAt(0, 256, kNaN);
         w.processAt(0, 256, kInf).processAt(0, 256, 2147483000.0);
         blocks(w, 0, 8, 256);
-        all.emplace_back("transport_jumps", w);
+        all.emplace_back("transport_jumps", w.bytes());
     }
     { // suspend and resume while playing and while capturing; reported values after resume
         HostEventWriter w = smallLoop();
@@ -99,7 +94,7 @@ std::vector<std::pair<std::string, HostEventWriter>> seeds()
         w.setParameter(0, 7, 0.0f);
         w.mainsChanged(0, false).mainsChanged(0, true);
         blocks(w, 0, 12, 128);
-        all.emplace_back("suspend_resume", w);
+        all.emplace_back("suspend_resume", w.bytes());
     }
     { // every parameter at non-finite values and values no host should send, indices outside
       // 0 to 7: one seed per group of values
@@ -122,8 +117,9 @@ std::vector<std::pair<std::string, HostEventWriter>> seeds()
         HostEventWriter w = sweep(nonFinite, std::size(nonFinite));
         w.setParameter(0, 2147483647, 0.5f).setParameter(0, -2147483647 - 1, 0.5f);
         blocks(w, 0, 4, 256);
-        all.emplace_back("parameters_non_finite", w);
-        all.emplace_back("parameters_out_of_range", sweep(outOfRange, std::size(outOfRange)));
+        all.emplace_back("parameters_non_finite", w.bytes());
+        all.emplace_back("parameters_out_of_range",
+                         sweep(outOfRange, std::size(outOfRange)).bytes());
     }
     { // no time record, then a host whose tempo is not followed, then the record again
         HostEventWriter w = smallLoop();
@@ -135,7 +131,7 @@ std::vector<std::pair<std::string, HostEventWriter>> seeds()
         blocks(w, 0, 6, 256);
         w.timeInfo(0, true);
         blocks(w, 0, 6, 256);
-        all.emplace_back("time_record_missing", w);
+        all.emplace_back("time_record_missing", w.bytes());
     }
     { // vendor texts: a maker named at the end of an unterminated text, a maker named only past
       // the terminator, the other maker whose tempo is followed
@@ -156,7 +152,7 @@ std::vector<std::pair<std::string, HostEventWriter>> seeds()
         w.create(2).vendorText(2, "Ableton").transport(2, 240.0, 1000.0, 4);
         w.processAt(2, 256, 1.0);
         blocks(w, 2, 6, 256);
-        all.emplace_back("vendor_texts", w);
+        all.emplace_back("vendor_texts", w.bytes());
     }
     { // tempos, rates and time signatures that give no usable geometry, or a changing one
         HostEventWriter w;
@@ -169,7 +165,7 @@ std::vector<std::pair<std::string, HostEventWriter>> seeds()
         }
         w.transport(0, 240.0, 1000.0, 4).setParameter(0, 7, 0.3f); // usable again
         blocks(w, 0, 12, 128);
-        all.emplace_back("bad_tempo_rate", w);
+        all.emplace_back("bad_tempo_rate", w.bytes());
     }
     { // time signatures without a usable bar, a beat so long that every loop is refused, and one
       // folded by the player from an accepted but huge loop (120 BPM at 44.1 kHz: 22050 frames)
@@ -185,7 +181,7 @@ std::vector<std::pair<std::string, HostEventWriter>> seeds()
         blocks(w, 0, 3, 128);
         w.transport(0, 120.0, 44100.0, 4).setParameter(0, 7, 0.3f);
         blocks(w, 0, 12, 256);
-        all.emplace_back("time_signatures_and_long_beats", w);
+        all.emplace_back("time_signatures_and_long_beats", w.bytes());
     }
     { // every dispatcher opcode with no text buffer, a cleared one and an unterminated one (one
       // seed each); the rate opcodes get a real rate
@@ -204,7 +200,7 @@ std::vector<std::pair<std::string, HostEventWriter>> seeds()
             }
             w.processAt(0, 256, 1.0);
             blocks(w, 0, 3, 256);
-            all.emplace_back(names[mode], w);
+            all.emplace_back(names[mode], w.bytes());
         }
     }
     { // two effects interleaved, one closed during capture and another made in its place
@@ -219,14 +215,14 @@ std::vector<std::pair<std::string, HostEventWriter>> seeds()
         }
         w.close(0).process(0, 128);
         blocks(w, 1, 6, 64);
-        all.emplace_back("instances_interleaved", w);
+        all.emplace_back("instances_interleaved", w.bytes());
     }
     { // a host that reports no interface version gets no effect
         HostEventWriter w;
         w.create(0, 0).process(0, 256).create(1).transport(1, 240.0, 1000.0, 4);
         w.processAt(1, 256, 1.0);
         blocks(w, 1, 6, 256);
-        all.emplace_back("host_version_zero", w);
+        all.emplace_back("host_version_zero", w.bytes());
     }
     { // block sizes from empty to the largest, both entries, in place and without buffers
         HostEventWriter w = smallLoop();
@@ -241,7 +237,7 @@ std::vector<std::pair<std::string, HostEventWriter>> seeds()
         w.process(0, 256, fz::kProcessAccumulating | fz::kProcessNullBuffers);
         w.blockSize(0, -1).sampleRate(0, std::numeric_limits<float>::quiet_NaN());
         blocks(w, 0, 2, 256);
-        all.emplace_back("block_sizes", w);
+        all.emplace_back("block_sizes", w.bytes());
     }
     { // a loop shorter than a block: capture completes inside it and the hand-over goes round
         HostEventWriter w = smallLoop();
@@ -250,7 +246,7 @@ std::vector<std::pair<std::string, HostEventWriter>> seeds()
         blocks(w, 0, 1, 4096);
         w.transport(0, 240.0, 600.0, 4).setParameter(0, 7, 0.0f);
         blocks(w, 0, 2, 4096);
-        all.emplace_back("loop_shorter_than_block", w);
+        all.emplace_back("loop_shorter_than_block", w.bytes());
     }
     { // program names: empty, the longest that fits, too long, unterminated
         HostEventWriter w = smallLoop();
@@ -258,14 +254,14 @@ std::vector<std::pair<std::string, HostEventWriter>> seeds()
         w.programName(0, std::string(40, 'b')).programName(0, std::string(255, 'c'));
         w.dispatch(0, 4, 0, 0, 2, 0.0f).dispatch(0, 5, 0, 0, 1, 0.0f);
         w.programName(0, "Live set");
-        all.emplace_back("program_names", w);
+        all.emplace_back("program_names", w.bytes());
     }
     { // a NaN and an infinity captured into the loop and played back
         HostEventWriter w = smallLoop();
         w.processAt(0, 256, 1.0);
         w.processWithBadSample(0, 256, 0).processWithBadSample(0, 256, 3);
         blocks(w, 0, 12, 256);
-        all.emplace_back("non_finite_input", w);
+        all.emplace_back("non_finite_input", w.bytes());
     }
     { // a host's usual rate and block size: 44.1 kHz, 512-frame blocks, a 250-frame beat
       // (10584 BPM; the player folds the beats of ordinary tempos to at most 256 frames anyway)
@@ -274,7 +270,7 @@ std::vector<std::pair<std::string, HostEventWriter>> seeds()
         w.setParameter(0, 1, 0.75f).setParameter(0, 0, 0.25f);
         w.processAt(0, 512, 512.0);
         blocks(w, 0, 28, 512);
-        all.emplace_back("session_44k1_512_frame_blocks", w);
+        all.emplace_back("session_44k1_512_frame_blocks", w.bytes());
     }
     return all;
 }
@@ -283,32 +279,12 @@ std::vector<std::pair<std::string, HostEventWriter>> seeds()
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <corpus directory>\n", argv[0]);
-        return 2;
-    }
-    for (const auto& [name, writer] : seeds()) {
-        const std::vector<std::uint8_t>& bytes = writer.bytes();
-        const vorblexter::fuzzing::PlayOutcome outcome =
-            vorblexter::fuzzing::playHostEvents(bytes.data(), bytes.size());
-        std::printf("%-36s %4zu bytes %4zu events %3zu blocks %6lld frames %6lld changed%s%s\n",
-                    name.c_str(), bytes.size(), outcome.events, outcome.blocks,
-                    static_cast<long long>(outcome.framesPlayed),
-                    static_cast<long long>(outcome.framesChanged),
-                    outcome.ok ? "" : "  FAILED: ", outcome.violation.c_str());
-        if (!outcome.ok || bytes.size() > kSeedBytes || outcome.blocksSkipped > 0) {
-            std::fprintf(stderr, "%s: %s\n", name.c_str(),
-                         !outcome.ok ? "breaks a check"
-                                     : "does not fit the fuzz stage's input or frame bounds");
-            return 1;
-        }
-        std::ofstream file(std::string(argv[1]) + "/" + name, std::ios::binary);
-        file.write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-        if (!file) {
-            std::fprintf(stderr, "cannot write %s\n", name.c_str());
-            return 1;
-        }
-    }
-    return 0;
+    return fz::writeSeedFolder(
+        argc, argv, seeds(),
+        [](const std::vector<std::uint8_t>& bytes) {
+            return fz::playHostEvents(bytes.data(), bytes.size());
+        },
+        [](const std::vector<std::uint8_t>& bytes, const fz::PlayOutcome& outcome) {
+            return bytes.size() <= fz::kMaxSeedBytes && outcome.blocksSkipped == 0;
+        });
 }
