@@ -40,11 +40,6 @@ namespace fs = std::filesystem;
 
 const fs::path kFuzzDirectory = VORBLEXTER_FUZZ_DIR;
 
-#define SKIP_WITHOUT_HEAP_COUNTS()                                                                 \
-    if (!countsHeapCalls()) {                                                                      \
-        GTEST_SKIP() << "this build cannot count heap calls";                                      \
-    }
-
 // The trap, where the machine allows it, for every test of this program.
 class TrapEnvironment : public ::testing::Environment {
 public:
