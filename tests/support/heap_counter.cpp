@@ -724,8 +724,10 @@ VORBLEXTER_DELETE(const std::nothrow_t&)
 VORBLEXTER_DELETE(std::align_val_t)
 VORBLEXTER_DELETE(std::size_t, std::align_val_t)
 VORBLEXTER_DELETE(std::align_val_t, const std::nothrow_t&)
+#endif
 // clang-format on
 
+#if defined(VORBLEXTER_AUDIT_ALIGNED_NEW)
 using vorblexter::audit::newAligned;
 
 void* operator new(std::size_t size, std::align_val_t alignment)
