@@ -15,22 +15,18 @@
 #include <new>
 
 #if defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) ||                         \
-    __has_feature(memory_sanitizer)
-#define VORBLEXTER_SANITIZED 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define VORBLEXTER_SANITIZED 1
-#endif
-
-#if defined(__has_feature)
 #if __has_feature(thread_sanitizer)
 #define VORBLEXTER_THREAD_SANITIZED 1
+#endif
+#if __has_feature(address_sanitizer) || __has_feature(memory_sanitizer)
+#define VORBLEXTER_SANITIZED 1
 #endif
 #endif
 #if defined(__SANITIZE_THREAD__)
 #define VORBLEXTER_THREAD_SANITIZED 1
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(VORBLEXTER_THREAD_SANITIZED)
+#define VORBLEXTER_SANITIZED 1
 #endif
 // ThreadSanitizer keeps its own operator new and delete; the Windows C runtime frees aligned
 // blocks with a call of its own, which these replacements would not pair, so there only the
@@ -93,15 +89,14 @@ struct Counters {
 
     void clear() noexcept
     {
-        for (auto& c : calls) {
-            c.store(0, kRelaxed);
-        }
-        for (auto& c : systemCallNumbers) {
-            c.store(0, kRelaxed);
-        }
-        for (auto& c : allocationSystemCalls) {
-            c.store(0, kRelaxed);
-        }
+        const auto zero = [](auto& counters) {
+            for (auto& c : counters) {
+                c.store(0, kRelaxed);
+            }
+        };
+        zero(calls);
+        zero(systemCallNumbers);
+        zero(allocationSystemCalls);
         for (auto* c : {&audioCalls, &bufferBytes, &smallestBuffer, &largestBuffer,
                         &unpairedBuffers, &minorFaults, &majorFaults}) {
             c->store(0, kRelaxed);
@@ -111,13 +106,14 @@ struct Counters {
     Tally snapshot() const noexcept
     {
         Tally tally;
-        for (std::size_t i = 0; i < calls.size(); ++i) {
-            tally.calls[i] = calls[i].load(kRelaxed);
-        }
-        for (std::size_t i = 0; i < systemCallNumbers.size(); ++i) {
-            tally.systemCallNumbers[i] = systemCallNumbers[i].load(kRelaxed);
-            tally.allocationSystemCalls[i] = allocationSystemCalls[i].load(kRelaxed);
-        }
+        const auto copy = [](const auto& from, auto& to) {
+            for (std::size_t i = 0; i < from.size(); ++i) {
+                to[i] = from[i].load(kRelaxed);
+            }
+        };
+        copy(calls, tally.calls);
+        copy(systemCallNumbers, tally.systemCallNumbers);
+        copy(allocationSystemCalls, tally.allocationSystemCalls);
         tally.audioCalls = audioCalls.load(kRelaxed);
         tally.bufferBytes = bufferBytes.load(kRelaxed);
         tally.smallestBuffer = smallestBuffer.load(kRelaxed);
