@@ -1,10 +1,10 @@
 // Counts what the plug-in's audio entries do that real-time code must not: heap calls, memory
 // mappings, locks and system calls, made on the thread inside a process or run call.
 //
-// A program that compiles audio_audit.cpp among its own sources (never from a library, whose
-// object the linker might leave out) replaces the global allocation functions and, on glibc
-// without a sanitizer, malloc and its kin, mmap, munmap, mremap, madvise, mprotect, brk and
-// sbrk, the pthread mutex, condition, read-write lock, spin lock and semaphore calls, thread
+// A program that compiles tests/support/heap_counter.cpp among its own sources (never from a
+// library, whose object the linker might leave out) replaces the global allocation functions and,
+// on glibc without a sanitizer, malloc and its kin, mmap, munmap, mremap, madvise, mprotect, brk
+// and sbrk, the pthread mutex, condition, read-write lock, spin lock and semaphore calls, thread
 // creation, and the generic syscall function. On x86-64 Linux it can also trap every system
 // call its thread makes (installSystemCallTrap), whatever code makes it.
 //
@@ -105,6 +105,12 @@ bool countsHeapCalls() noexcept;
 // Whether this build replaces malloc and the libc calls (glibc without a sanitizer); without,
 // at most the operator new and delete forms are counted.
 bool countsLibcCalls() noexcept;
+
+// For a test that means nothing where the heap calls go uncounted.
+#define SKIP_WITHOUT_HEAP_COUNTS()                                                                 \
+    if (!::vorblexter::audit::countsHeapCalls()) {                                                 \
+        GTEST_SKIP() << "this build cannot count heap calls";                                      \
+    }
 
 // Installs a filter that traps every system call the calling thread (and every thread it
 // creates afterwards) makes and counts those made inside audio calls. Answers false where it

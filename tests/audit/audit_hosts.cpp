@@ -1,10 +1,9 @@
 #include "tests/audit/audit_hosts.h"
 
-#include "host/slicer_effect.h"
 #include "lv2/plugin_descriptor.h"
 #include "lv2/ports.h"
 #include "tests/audit/audio_audit.h"
-#include "tests/support/test_host.h"
+#include "tests/support/effect_driver.h"
 
 #include <lv2/atom/forge.h>
 #include <lv2/time/time.h>
@@ -31,28 +30,26 @@ void fillInput(std::vector<float>& left, std::vector<float>& right, std::int64_t
 class VstSessionHost final : public SessionHost {
 public:
     explicit VstSessionHost(const HostSetup& setup)
-        : frames(setup.blockFrames), left(frames), right(frames)
+        : fx(host,
+             [&] {
+                 host.setTransport(setup.tempo, setup.sampleRate);
+                 host.timeInfo.samplePos = 1.0;
+                 AEffect* const effect = audited(host.createEffect());
+                 if (effect == nullptr) {
+                     throw std::runtime_error("the VST library made no effect");
+                 }
+                 return effect;
+             }()),
+          frames(setup.blockFrames), left(frames), right(frames)
     {
-        host.setTransport(setup.tempo, setup.sampleRate);
-        host.timeInfo.samplePos = 1.0;
-        effect = audited(host.createEffect());
-        if (effect == nullptr) {
-            throw std::runtime_error("the VST library made no effect");
-        }
-        effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
-    }
-
-    ~VstSessionHost() override
-    {
-        effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
-        host.forget(effect);
+        fx.resume();
     }
 
     std::string name() const override { return "VST 2.x"; }
 
     void setQuantity(ParameterIndex index, std::int32_t quantity) override
     {
-        effect->setParameter(effect, index, hostValueFromQuantity(kParameters[index], quantity));
+        fx.setParameter(index, hostValueFromQuantity(kParameters[index], quantity));
     }
 
     void setTempo(double tempo) override { host.timeInfo.tempo = tempo; }
@@ -63,23 +60,18 @@ public:
         for (std::int64_t done = 0; done < total; done += frames) {
             fillInput(left, right, clock);
             float* inputs[2] = {left.data(), right.data()};
-            effect->processReplacing(effect, inputs, inputs, frames);
-            host.timeInfo.samplePos += frames;
+            fx.block(inputs, inputs, frames);
             clock += frames;
         }
     }
 
-    bool playing() override
-    {
-        auto* object = static_cast<SlicerEffect*>(static_cast<EffectBase*>(effect->object));
-        return object->engine().status().phase == EnginePhase::playing;
-    }
+    bool playing() override { return fx.engine().status().phase == EnginePhase::playing; }
 
 private:
     testing::TestHost host;
+    testing::EffectDriver fx;
     std::int32_t frames;
     std::vector<float> left, right;
-    AEffect* effect = nullptr;
     std::int64_t clock = 0;
 };
 

@@ -73,11 +73,6 @@ template <typename Work> std::int64_t deletesDuring(Work&& work)
     return audit::everywhereTally().of(Call::deleteCall);
 }
 
-#define SKIP_WITHOUT_HEAP_COUNTS()                                                                 \
-    if (!audit::countsHeapCalls()) {                                                               \
-        GTEST_SKIP() << "this build cannot count heap calls";                                      \
-    }
-
 TEST(RetiredBuffers, OutgrownPairsWaitForARelease)
 {
     SKIP_WITHOUT_HEAP_COUNTS();

@@ -6,7 +6,39 @@
 #include <dlfcn.h>
 #endif
 
+// The audit's programs build this file with VORBLEXTER_AUDITED_PLUGIN_LIBRARY: every record
+// `main` makes is then audited (tests/audit/audio_audit.h), so the scenario runner and the LV2
+// tests' VST reference run unchanged under the audit.
+#if defined(VORBLEXTER_AUDITED_PLUGIN_LIBRARY)
+#include "tests/audit/audio_audit.h"
+#endif
+
 namespace vorblexter::scenarios {
+
+namespace {
+
+#if defined(VORBLEXTER_AUDITED_PLUGIN_LIBRARY)
+// One library at a time: every PluginLibrary of these programs opens the same file.
+PluginEntry libraryEntry = nullptr;
+
+AEffect* auditedEntry(audioMasterCallback audioMaster)
+{
+    return audit::audited(libraryEntry(audit::auditedCallback(audioMaster)));
+}
+
+PluginEntry hostedEntry(PluginEntry entry)
+{
+    libraryEntry = entry;
+    return auditedEntry;
+}
+#else
+PluginEntry hostedEntry(PluginEntry entry)
+{
+    return entry;
+}
+#endif
+
+} // namespace
 
 #if defined(_WIN32)
 
@@ -24,7 +56,7 @@ PluginLibrary::PluginLibrary(const std::string& path)
         return;
     }
     // A data-to-function pointer conversion is how every host reaches the entry.
-    entryPoint = reinterpret_cast<PluginEntry>(reinterpret_cast<void*>(symbol));
+    entryPoint = hostedEntry(reinterpret_cast<PluginEntry>(reinterpret_cast<void*>(symbol)));
 }
 
 PluginLibrary::~PluginLibrary()
@@ -50,7 +82,7 @@ PluginLibrary::PluginLibrary(const std::string& path)
         failure = "the library exports no `main`";
         return;
     }
-    entryPoint = reinterpret_cast<PluginEntry>(symbol);
+    entryPoint = hostedEntry(reinterpret_cast<PluginEntry>(symbol));
 }
 
 PluginLibrary::~PluginLibrary()
