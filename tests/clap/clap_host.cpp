@@ -50,29 +50,6 @@ std::int64_t readChunk(const clap_istream* stream, void* buffer, std::uint64_t s
     return static_cast<std::int64_t>(n);
 }
 
-// --- events as the host hands them over ---
-
-union AnyEvent {
-    clap_event_header header;
-    clap_event_param_value param;
-    clap_event_transport transport;
-};
-
-struct InputList {
-    std::vector<AnyEvent> events;
-    clap_input_events list{this, size, get};
-
-    static std::uint32_t size(const clap_input_events* list)
-    {
-        return static_cast<std::uint32_t>(static_cast<InputList*>(list->ctx)->events.size());
-    }
-    static const clap_event_header* get(const clap_input_events* list, std::uint32_t index)
-    {
-        auto& events = static_cast<InputList*>(list->ctx)->events;
-        return index < events.size() ? &events[index].header : nullptr;
-    }
-};
-
 struct OutputList {
     std::vector<clap_event_param_value> events;
     bool malformed = false;
@@ -126,6 +103,8 @@ clap_event_transport transportOf(const Report& report, double rate, std::uint32_
     return t;
 }
 
+} // namespace
+
 AnyEvent eventOf(const Event& event, double rate)
 {
     AnyEvent any{};
@@ -143,6 +122,8 @@ AnyEvent eventOf(const Event& event, double rate)
     any.param.value = event.value;
     return any;
 }
+
+namespace {
 
 // One part through a fresh instance; `state` holds what the previous part saved, and then
 // what this one saves.
@@ -327,6 +308,17 @@ bool ClapInstance::start(double sampleRate)
 {
     active = instance != nullptr && instance->activate(instance, sampleRate, 1, 4096);
     return active && instance->start_processing(instance);
+}
+
+std::uint32_t InputList::size(const clap_input_events* list)
+{
+    return static_cast<std::uint32_t>(static_cast<InputList*>(list->ctx)->events.size());
+}
+
+const clap_event_header* InputList::get(const clap_input_events* list, std::uint32_t index)
+{
+    auto& events = static_cast<InputList*>(list->ctx)->events;
+    return index < events.size() ? &events[index].header : nullptr;
 }
 
 MemoryStream::MemoryStream(std::size_t chunk) : chunk(chunk)

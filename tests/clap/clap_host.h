@@ -6,6 +6,7 @@
 #include "tests/clap/clap_session.h"
 
 #include <clap/entry.h>
+#include <clap/events.h>
 #include <clap/plugin-factory.h>
 #include <clap/stream.h>
 
@@ -76,6 +77,25 @@ struct MemoryStream {
     std::size_t chunk;
     clap_ostream out{};
     clap_istream in{};
+};
+
+// The events of one block or flush, as the host hands them over.
+union AnyEvent {
+    clap_event_header header;
+    clap_event_param_value param;
+    clap_event_transport transport;
+};
+AnyEvent eventOf(const Event& event, double sampleRate);
+
+struct InputList {
+    InputList() = default;
+    InputList(const InputList&) = delete;
+    InputList& operator=(const InputList&) = delete;
+    std::vector<AnyEvent> events;
+    clap_input_events list{this, size, get};
+
+    static std::uint32_t size(const clap_input_events* list);
+    static const clap_event_header* get(const clap_input_events* list, std::uint32_t index);
 };
 
 enum class Buffers { inPlace, separate };
