@@ -98,6 +98,19 @@ struct InputList {
     static const clap_event_header* get(const clap_input_events* list, std::uint32_t index);
 };
 
+// The status events a plug-in sends back; any event that is not a core parameter value of its
+// own size marks the list malformed and is refused.
+struct StatusList {
+    StatusList() = default;
+    StatusList(const StatusList&) = delete;
+    StatusList& operator=(const StatusList&) = delete;
+    std::vector<clap_event_param_value> events;
+    bool malformed = false;
+    clap_output_events list{this, push};
+
+    static bool push(const clap_output_events* list, const clap_event_header* event);
+};
+
 enum class Buffers { inPlace, separate };
 
 struct StatusEvent {
