@@ -7,6 +7,7 @@
 #include "tests/clap/clap_host.h"
 #include "tests/lv2/vst_reference.h"
 #include "tests/scenarios/plugin_library.h"
+#include "tests/support/effect_driver.h"
 #include "tests/support/render_compare.h"
 
 #include <clap/ext/audio-ports.h>
@@ -224,14 +225,8 @@ TEST(ClapModule, DescribesOneStereoEffectWithItsParameters)
 
 // --- parameter texts ---
 
-VstIntPtr textCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float)
+std::string trimmed(std::string s)
 {
-    return opcode == audioMasterVersion ? 2400 : 0;
-}
-
-std::string trimmed(const char* text)
-{
-    std::string s(text);
     s.erase(0, s.find_first_not_of(' '));
     s.erase(s.find_last_not_of(' ') + 1);
     return s;
@@ -244,9 +239,9 @@ TEST(ClapParameters, TextsAreTheVstLibrarysAndReadBack)
 {
     scenarios::PluginLibrary library(VORBLEXTER_VST_LIBRARY);
     ASSERT_NE(library.entry(), nullptr) << library.error();
-    AEffect* effect = library.entry()(&textCallback);
-    ASSERT_NE(effect, nullptr);
-    effect->dispatcher(effect, effOpen, 0, 0, nullptr, 0.0f);
+    testing::TestHost vstHost;
+    testing::EffectDriver effect(vstHost, library.entry());
+    effect.dispatch(effOpen);
     TestHost host;
     ClapInstance instance(module(), host);
     const auto* params = instance.extension<clap_plugin_params>(CLAP_EXT_PARAMS);
@@ -263,15 +258,10 @@ TEST(ClapParameters, TextsAreTheVstLibrarysAndReadBack)
         for (const double value : values) {
             const std::int32_t quantity = shownQuantity(id, value);
             const double exact = step ? std::log2(quantity) : quantity;
-            effect->setParameter(effect, static_cast<VstInt32>(id),
-                                 hostValueFromQuantity(kParameters[id], quantity));
-            char display[64] = {};
-            char label[64] = {};
-            effect->dispatcher(effect, effGetParamDisplay, static_cast<VstInt32>(id), 0, display,
-                               0.0f);
-            effect->dispatcher(effect, effGetParamLabel, static_cast<VstInt32>(id), 0, label, 0.0f);
-            const std::string shown = trimmed(display);
-            const std::string unit = trimmed(label);
+            const auto index = static_cast<VstInt32>(id);
+            effect.setParameter(index, hostValueFromQuantity(kParameters[id], quantity));
+            const std::string shown = trimmed(effect.text(effGetParamDisplay, index));
+            const std::string unit = trimmed(effect.text(effGetParamLabel, index));
             const std::string vstText = unit.empty() ? shown : shown + " " + unit;
 
             char text[256] = {};
@@ -290,7 +280,6 @@ TEST(ClapParameters, TextsAreTheVstLibrarysAndReadBack)
         char small[2];
         EXPECT_FALSE(params->value_to_text(instance.plugin(), id, 25.0, small, sizeof small));
     }
-    effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
 }
 
 // --- status ---
