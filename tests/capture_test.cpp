@@ -14,28 +14,6 @@ namespace {
 
 using Session = RampSession;
 
-// The driver fills the outputs with a sentinel before each block, so frames the effect leaves
-// unwritten fail this.
-void expectInputCopied(Session& session, const StereoBlock& out, int from, int to)
-{
-    const StereoBlock in = session.lastInput(static_cast<int>(out.left.size()));
-    for (int k = from; k < to; ++k) {
-        ASSERT_EQ(out.left[k], in.left[k]) << "frame " << k;
-        ASSERT_EQ(out.right[k], in.right[k]) << "frame " << k;
-    }
-}
-
-// Frames [from, to) of `out` play the captured loop unscaled from its start, where buffer index
-// i holds the input of transport position `loopStart` + i.
-void expectLoopPlayed(const StereoBlock& out, int from, int to, double loopStart)
-{
-    for (int k = from; k < to; ++k) {
-        const auto value = static_cast<float>(loopStart + (k - from));
-        ASSERT_EQ(out.left[k], value) << "frame " << k;
-        ASSERT_EQ(out.right[k], -value) << "frame " << k;
-    }
-}
-
 TEST(Capture, WaitsWithInputPassedThroughAfterAStandingFirstBlockAtTheOrigin)
 {
     DiagnosticsCapture diagnostics;
@@ -43,7 +21,7 @@ TEST(Capture, WaitsWithInputPassedThroughAfterAStandingFirstBlockAtTheOrigin)
     EngineState& engine = session.engine();
 
     StereoBlock out = session.runAt(0.0, 100);
-    expectInputCopied(session, out, 0, 100);
+    session.expectInputCopied(out, 0, 100);
     EXPECT_FALSE(engine.slicesReady);
     EXPECT_EQ(engine.blocksInLoop, 0);
     EXPECT_EQ(diagnostics.count("User has resumed aftera suspend...\n"), 1);
@@ -51,7 +29,7 @@ TEST(Capture, WaitsWithInputPassedThroughAfterAStandingFirstBlockAtTheOrigin)
     // At 100 the block is not within its own length of the origin, so it waits for a bar line.
     for (int block = 0; block < 8; ++block) {
         out = session.play(100);
-        expectInputCopied(session, out, 0, 100);
+        session.expectInputCopied(out, 0, 100);
     }
     EXPECT_TRUE(engine.slicesReady);
     EXPECT_FALSE(engine.captureActive);
@@ -89,7 +67,7 @@ TEST(Capture, StartsInTheFirstBlockOrAtTheLastBarLineInsideABlock)
         const StereoBlock out = session.runAt(c.position, c.frames);
         const EngineState& engine = session.engine();
 
-        expectInputCopied(session, out, 0, c.frames);
+        session.expectInputCopied(out, 0, c.frames);
         EXPECT_EQ(engine.captureActive, c.startFrame.has_value());
         EXPECT_EQ(engine.blocksInLoop, c.startFrame ? 1 : 0);
         if (c.startFrame) {
@@ -114,18 +92,18 @@ TEST(Capture, CompletesAtTheBlockEdgeAndHandsOverInTheNextBlockWithMessagesInOrd
 
     while (session.position < 1750.0) {
         const StereoBlock out = session.play(250);
-        expectInputCopied(session, out, 0, 250);
+        session.expectInputCopied(out, 0, 250);
     }
     // 250 frames into 250 frames of space fill the buffers without completing.
     StereoBlock out = session.play(250);
-    expectInputCopied(session, out, 0, 250);
+    session.expectInputCopied(out, 0, 250);
     EXPECT_FALSE(engine.loopCaptured);
     EXPECT_EQ(engine.captureWriteLeft, 1000);
 
     out = session.play(250);
     EXPECT_TRUE(engine.loopCaptured);
     EXPECT_FALSE(engine.captureActive);
-    expectLoopPlayed(out, 0, 250, 1000.0);
+    Session::expectLoopPlayed(out, 0, 250, 1000.0);
     EXPECT_EQ(engine.orderPosition, 1);
     EXPECT_EQ(engine.loopPosition, 250);
     EXPECT_EQ(engine.blocksInLoop, 6); // the block ending on the bar line, four captures, this
@@ -154,14 +132,14 @@ TEST(Capture, BlocksLongerThanABarStartAtTheLastBarLineAndCompleteMidBlock)
 
     // 1200..2399 holds bar lines at 1500 and 2000; capture starts at the later one, frame 800.
     StereoBlock out = session.play(1200);
-    expectInputCopied(session, out, 0, 1200);
+    session.expectInputCopied(out, 0, 1200);
     EXPECT_TRUE(engine.captureActive);
     EXPECT_EQ(engine.captureWriteLeft, 400);
 
     // 600 frames fill the loop; the other 600 play it from its start.
     out = session.play(1200);
-    expectInputCopied(session, out, 0, 600);
-    expectLoopPlayed(out, 600, 1200, 2000.0);
+    session.expectInputCopied(out, 0, 600);
+    Session::expectLoopPlayed(out, 600, 1200, 2000.0);
     EXPECT_TRUE(engine.loopCaptured);
     EXPECT_EQ(engine.loopPosition, 600);
     EXPECT_EQ(engine.orderPosition, 2);
@@ -176,8 +154,8 @@ TEST(Capture, CaptureStartingAndCompletingInOneBlockBeginsAtTheBarLine)
     const StereoBlock out = session.runAt(1600.0, 1600);
     const EngineState& engine = session.engine();
 
-    expectInputCopied(session, out, 0, 1400);
-    expectLoopPlayed(out, 1400, 1600, 2000.0);
+    session.expectInputCopied(out, 0, 1400);
+    Session::expectLoopPlayed(out, 1400, 1600, 2000.0);
     EXPECT_EQ(engine.bufferLeft[0], 2000.0f);
     EXPECT_EQ(engine.bufferLeft[999], 2999.0f);
     EXPECT_EQ(engine.captureStartOffset, 0);
@@ -195,18 +173,18 @@ TEST(Capture, LoopLengthChangeWhileWaitingCapturesAtOnceAndTheLoopBeginsWithTheN
     session.fx.setParameter(kLoopLength, 0.0f); // one beat: 250 frames
 
     StereoBlock out = session.play(250); // at 500: no bar line
-    expectInputCopied(session, out, 0, 250);
+    session.expectInputCopied(out, 0, 250);
     EXPECT_EQ(diagnostics.count("IN CAPTURE - loop changed\n"), 1);
     EXPECT_TRUE(engine.captureActive);
     EXPECT_FALSE(engine.slicesReady);
 
     out = session.play(250); // new buffers; their 250 frames are exactly this block
-    expectInputCopied(session, out, 0, 250);
+    session.expectInputCopied(out, 0, 250);
     EXPECT_EQ(engine.bufferLengthSamples, 250);
     EXPECT_EQ(engine.sliceCount, 1);
 
     out = session.play(250);
-    expectLoopPlayed(out, 0, 250, 750.0);
+    Session::expectLoopPlayed(out, 0, 250, 750.0);
     EXPECT_EQ(diagnostics.count("Capturing from some place cos bar boundary\n"), 0);
     EXPECT_EQ(diagnostics.count("Capturing from first sample Frame\n"), 0);
 }
@@ -220,12 +198,12 @@ TEST(Capture, RestartInABlockThatFillsTheBuffersCompletesOnlyInTheNextBlock)
     session.runAt(0.0, 1200);
 
     StereoBlock out = session.play(1200);
-    expectInputCopied(session, out, 0, 1200);
+    session.expectInputCopied(out, 0, 1200);
     EXPECT_FALSE(engine.loopCaptured);
 
     // The loop is this block's first 250 frames; the rest of the block plays it round.
     out = session.play(1200);
-    expectInputCopied(session, out, 0, 250);
+    session.expectInputCopied(out, 0, 250);
     for (int k = 250; k < 1200; ++k) {
         ASSERT_EQ(out.left[k], static_cast<float>(2400 + (k - 250) % 250)) << "frame " << k;
     }
@@ -247,7 +225,7 @@ TEST(Capture, JumpBackThenStandingRestartsTheCaptureInEveryStandingBlock)
         // A restart that ran once would leave this as it is.
         engine.captureActive = false;
         const StereoBlock out = session.stand(250);
-        expectInputCopied(session, out, 0, 250);
+        session.expectInputCopied(out, 0, 250);
         EXPECT_FALSE(engine.loopCaptured);
         EXPECT_TRUE(engine.captureActive);
         EXPECT_FALSE(engine.slicesReady);
@@ -255,7 +233,7 @@ TEST(Capture, JumpBackThenStandingRestartsTheCaptureInEveryStandingBlock)
 
     diagnostics.clear();
     const StereoBlock out = session.play(250); // moves again: a new loop from its first frame
-    expectInputCopied(session, out, 0, 250);
+    session.expectInputCopied(out, 0, 250);
     EXPECT_EQ(diagnostics.count("Slices not Set up\n"), 1);
     EXPECT_EQ(engine.captureWriteLeft, 250);
     EXPECT_EQ(engine.bufferLeft[0], 750.0f);
@@ -271,7 +249,7 @@ TEST(Capture, StandingWhilePlayingCopiesTheInputAndARunningJumpBackPlaysOnItsOwn
     diagnostics.clear();
 
     StereoBlock out = session.stand(250);
-    expectInputCopied(session, out, 0, 250);
+    session.expectInputCopied(out, 0, 250);
     EXPECT_EQ(engine.loopPosition, 250);
     EXPECT_EQ(engine.playPointerLeft, 250);
     EXPECT_EQ(engine.blocksInLoop, 6);
@@ -301,7 +279,7 @@ TEST(Capture, SuspendDuringCaptureThenCompletionPlaysFromTheLoopStart)
     session.play(250);
     session.play(250);
     StereoBlock out = session.play(250); // completes: slot 0 plays, the clock follows
-    expectLoopPlayed(out, 0, 250, 1000.0);
+    Session::expectLoopPlayed(out, 0, 250, 1000.0);
     EXPECT_EQ(engine.loopPosition, 250);
 
     out = session.play(250); // slot 1, faded in from its first frame

@@ -55,10 +55,7 @@ public:
         ASSERT_FALSE(engine().loopCaptured);
         const StereoBlock out = play();
         ASSERT_TRUE(engine().loopCaptured);
-        for (int k = 0; k < kBlock; ++k) {
-            ASSERT_EQ(out.left[k], static_cast<float>(loopStart + k)) << "frame " << k;
-            ASSERT_EQ(out.right[k], -static_cast<float>(loopStart + k)) << "frame " << k;
-        }
+        expectLoopPlayed(out, 0, kBlock, loopStart);
     }
 
     void expectNoBuffers()

@@ -67,14 +67,6 @@ TEST_F(ParameterTexts, NamesAndLabelsAreExact)
     }
 }
 
-TEST_F(ParameterTexts, DisplaysShowInternalDefaultsWhileValuesReadZeroUntilResume)
-{
-    EXPECT_EQ(displays(), (std::vector<std::string>{"0", "25", "0", "4", "20", "1", "0", "4"}));
-    for (VstInt32 i = 0; i < kParameterCount; ++i) {
-        EXPECT_EQ(driver.getParameter(i), 0.0f) << i;
-    }
-}
-
 TEST_F(ParameterTexts, IndexOutsideTheEightChangesNothingAndLeavesHostTextAlone)
 {
     const std::vector<std::string> before = displays();
@@ -154,9 +146,15 @@ TEST_F(ParameterSignals, PendingSliceCountIsCutsTimesBeatsOverFourAtLeastOne)
     EXPECT_EQ(signals.pendingSliceCount.load(), 64);
 }
 
+// The displays show the internal defaults from the start; the values read zero until a resume
+// reports the quantities.
 TEST_F(Resume, ReportsTheQuantitiesAsNormalizedValuesAndChangesNothingElse)
 {
-    const std::vector<std::string> texts = displays();
+    const std::vector<std::string> texts{"0", "25", "0", "4", "20", "1", "0", "4"};
+    EXPECT_EQ(displays(), texts);
+    for (VstInt32 i = 0; i < kParameterCount; ++i) {
+        EXPECT_EQ(driver.getParameter(i), 0.0f) << i;
+    }
     resume();
     const float expected[kParameterCount] = {0.0f,        0.25f, 0.0f, 0.3f,
                                              0.32525751f, 0.0f,  0.0f, 0.3f};

@@ -49,10 +49,7 @@ void PerFrameRule::process(float* const* inputs, float* const* outputs, std::int
                 runPlaybackSection(out, frames, framesWritten, completedHere);
             }
         }
-        for (std::int32_t i = framesWritten; i < frames; ++i) {
-            out[0][i] = in[0][i];
-            out[1][i] = in[1][i];
-        }
+        copyInput(in, out, framesWritten, frames);
     } catch (...) {
     }
 }
@@ -246,8 +243,8 @@ void PerFrameRule::handOver(float* const* inputs, float* const* outputs, std::in
             outputs[0][i] = 0.0f;
             outputs[1][i] = 0.0f;
         } else {
-            outputs[0][i] = readLeft(s.playPointerLeft);
-            outputs[1][i] = readRight(s.playPointerRight);
+            outputs[0][i] = read(s.bufferLeft, s.playPointerLeft);
+            outputs[1][i] = read(s.bufferRight, s.playPointerRight);
         }
         framesWritten = i + 1;
         ++s.playPointerLeft;
@@ -311,10 +308,10 @@ void PerFrameRule::playFrames(float* const* outputs, std::int32_t frames,
             const double gain =
                 fadeGain(slotStart + s.sliceLength - s.loopPosition, s.loopPosition - slotStart,
                          q.envelopeLength.load(kRelaxed));
-            outputs[0][i] =
-                static_cast<float>(static_cast<double>(readLeft(s.playPointerLeft)) * gain);
-            outputs[1][i] =
-                static_cast<float>(static_cast<double>(readRight(s.playPointerRight)) * gain);
+            outputs[0][i] = static_cast<float>(
+                static_cast<double>(read(s.bufferLeft, s.playPointerLeft)) * gain);
+            outputs[1][i] = static_cast<float>(
+                static_cast<double>(read(s.bufferRight, s.playPointerRight)) * gain);
         }
         framesWritten = i + 1;
 
@@ -397,26 +394,15 @@ const Slice& PerFrameRule::sliceAtOrderPosition() const
     return *s.slices[static_cast<std::size_t>(index)];
 }
 
-float PerFrameRule::readLeft(std::int32_t index) const
+float PerFrameRule::read(const std::unique_ptr<float[]>& buffer, std::int32_t index) const
 {
-    if (!s.bufferLeft) {
+    if (!buffer) {
         throw AudioFailure{};
     }
     if (index < 0 || index >= s.bufferLengthSamples) {
         throw AudioFailure{kOutOfBounds};
     }
-    return s.bufferLeft[static_cast<std::size_t>(index)];
-}
-
-float PerFrameRule::readRight(std::int32_t index) const
-{
-    if (!s.bufferRight) {
-        throw AudioFailure{};
-    }
-    if (index < 0 || index >= s.bufferLengthSamples) {
-        throw AudioFailure{kOutOfBounds};
-    }
-    return s.bufferRight[static_cast<std::size_t>(index)];
+    return buffer[static_cast<std::size_t>(index)];
 }
 
 } // namespace vorblexter::testing

@@ -38,8 +38,7 @@ private:
     void placePointersAtSlot();
     void mirrorPointersInReversedSlot();
     const Slice& sliceAtOrderPosition() const;
-    float readLeft(std::int32_t index) const;
-    float readRight(std::int32_t index) const;
+    float read(const std::unique_ptr<float[]>& buffer, std::int32_t index) const;
 
     SliceEngine& engine;
     EngineState& s;

@@ -46,14 +46,6 @@ void expectSlot(const StereoBlock& out, int from, int count, int first, int step
     }
 }
 
-void expectSilent(const StereoBlock& out)
-{
-    for (std::size_t k = 0; k < out.left.size(); ++k) {
-        ASSERT_EQ(out.left[k], 0.0f) << "frame " << k;
-        ASSERT_EQ(out.right[k], 0.0f) << "frame " << k;
-    }
-}
-
 struct EnvelopeCase {
     const char* name;
     float envelope; // normalized parameter value; negative keeps the default
@@ -130,7 +122,7 @@ TEST(Playback, SilencedSlicesGiveExactZerosWhileTheClockRuns)
 
     for (int block = 0; block < 7; ++block) {
         out = session.play();
-        expectSilent(out);
+        Session::expectSilent(out, 0, kSlot);
         EXPECT_EQ(engine.loopPosition, (block + 1) % 4 * kSlot + kSlot);
     }
     EXPECT_EQ(diagnostics.count("loop.....\n"), 1);
@@ -182,11 +174,7 @@ TEST(Playback, LoopLengthChangeRestartsTheCaptureAtTheWrapAndPassesTheRestThroug
     StereoBlock out = session.play(1000);
     expectSlot(out, 0, kSlot, kSlot, 1, 0, kSlot, 20);
     expectSlot(out, 500, kSlot, 750, 1, 0, kSlot, 20);
-    const StereoBlock in = rampBlock(2250.0, 1000);
-    for (int k = 750; k < 1000; ++k) {
-        ASSERT_EQ(out.left[k], in.left[k]) << "frame " << k;
-        ASSERT_EQ(out.right[k], in.right[k]) << "frame " << k;
-    }
+    session.expectInputCopied(out, 750, 1000);
     EXPECT_EQ(diagnostics.messages(), (std::vector<std::string>{"loop.....\n", "Loop changed\n"}));
     EXPECT_FALSE(engine.loopCaptured);
 
@@ -284,10 +272,7 @@ TEST(Playback, SuspendMidBlockSilencesTheRestOfTheBlockWhileTheClockRuns)
     const StereoBlock out = session.play(500); // slot 3, then the wrap at frame 250
     EXPECT_FALSE(suspendOnVendorQuery);
     expectSlot(out, 0, kSlot, 750, 1, 0, kSlot, 20);
-    for (int k = kSlot; k < 500; ++k) {
-        ASSERT_EQ(out.left[k], 0.0f) << "frame " << k;
-        ASSERT_EQ(out.right[k], 0.0f) << "frame " << k;
-    }
+    Session::expectSilent(out, kSlot, 500);
     EXPECT_EQ(engine.loopPosition, 250);
     EXPECT_EQ(engine.playPointerLeft, 250);
 }

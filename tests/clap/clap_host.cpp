@@ -50,47 +50,6 @@ std::int64_t readChunk(const clap_istream* stream, void* buffer, std::uint64_t s
     return static_cast<std::int64_t>(n);
 }
 
-// --- events as the host hands them over ---
-
-union AnyEvent {
-    clap_event_header header;
-    clap_event_param_value param;
-    clap_event_transport transport;
-};
-
-struct InputList {
-    std::vector<AnyEvent> events;
-    clap_input_events list{this, size, get};
-
-    static std::uint32_t size(const clap_input_events* list)
-    {
-        return static_cast<std::uint32_t>(static_cast<InputList*>(list->ctx)->events.size());
-    }
-    static const clap_event_header* get(const clap_input_events* list, std::uint32_t index)
-    {
-        auto& events = static_cast<InputList*>(list->ctx)->events;
-        return index < events.size() ? &events[index].header : nullptr;
-    }
-};
-
-struct OutputList {
-    std::vector<clap_event_param_value> events;
-    bool malformed = false;
-    clap_output_events list{this, push};
-
-    static bool push(const clap_output_events* list, const clap_event_header* event)
-    {
-        auto* self = static_cast<OutputList*>(list->ctx);
-        if (event == nullptr || event->size != sizeof(clap_event_param_value) ||
-            event->space_id != CLAP_CORE_EVENT_SPACE_ID || event->type != CLAP_EVENT_PARAM_VALUE) {
-            self->malformed = true;
-            return false;
-        }
-        self->events.push_back(*reinterpret_cast<const clap_event_param_value*>(event));
-        return true;
-    }
-};
-
 // A field the report leaves out is unflagged and holds a value that would be wrong but usable.
 clap_event_transport transportOf(const Report& report, double rate, std::uint32_t time)
 {
@@ -126,6 +85,8 @@ clap_event_transport transportOf(const Report& report, double rate, std::uint32_
     return t;
 }
 
+} // namespace
+
 AnyEvent eventOf(const Event& event, double rate)
 {
     AnyEvent any{};
@@ -143,6 +104,8 @@ AnyEvent eventOf(const Event& event, double rate)
     any.param.value = event.value;
     return any;
 }
+
+namespace {
 
 // One part through a fresh instance; `state` holds what the previous part saved, and then
 // what this one saves.
@@ -183,7 +146,7 @@ void renderPart(const ClapModule& module, const Session& session, const Part& pa
         std::fill(right.begin(), right.end(), -12345.0f);
     }
     InputList in;
-    OutputList status;
+    StatusList status;
     std::uint32_t start = 0;
     for (const Block& block : part.blocks) {
         float* inChannels[2] = {inLeft.data() + start, inRight.data() + start};
@@ -327,6 +290,29 @@ bool ClapInstance::start(double sampleRate)
 {
     active = instance != nullptr && instance->activate(instance, sampleRate, 1, 4096);
     return active && instance->start_processing(instance);
+}
+
+bool StatusList::push(const clap_output_events* list, const clap_event_header* event)
+{
+    auto* self = static_cast<StatusList*>(list->ctx);
+    if (event == nullptr || event->size != sizeof(clap_event_param_value) ||
+        event->space_id != CLAP_CORE_EVENT_SPACE_ID || event->type != CLAP_EVENT_PARAM_VALUE) {
+        self->malformed = true;
+        return false;
+    }
+    self->events.push_back(*reinterpret_cast<const clap_event_param_value*>(event));
+    return true;
+}
+
+std::uint32_t InputList::size(const clap_input_events* list)
+{
+    return static_cast<std::uint32_t>(static_cast<InputList*>(list->ctx)->events.size());
+}
+
+const clap_event_header* InputList::get(const clap_input_events* list, std::uint32_t index)
+{
+    auto& events = static_cast<InputList*>(list->ctx)->events;
+    return index < events.size() ? &events[index].header : nullptr;
 }
 
 MemoryStream::MemoryStream(std::size_t chunk) : chunk(chunk)

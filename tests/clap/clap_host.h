@@ -6,6 +6,7 @@
 #include "tests/clap/clap_session.h"
 
 #include <clap/entry.h>
+#include <clap/events.h>
 #include <clap/plugin-factory.h>
 #include <clap/stream.h>
 
@@ -76,6 +77,38 @@ struct MemoryStream {
     std::size_t chunk;
     clap_ostream out{};
     clap_istream in{};
+};
+
+// The events of one block or flush, as the host hands them over.
+union AnyEvent {
+    clap_event_header header;
+    clap_event_param_value param;
+    clap_event_transport transport;
+};
+AnyEvent eventOf(const Event& event, double sampleRate);
+
+struct InputList {
+    InputList() = default;
+    InputList(const InputList&) = delete;
+    InputList& operator=(const InputList&) = delete;
+    std::vector<AnyEvent> events;
+    clap_input_events list{this, size, get};
+
+    static std::uint32_t size(const clap_input_events* list);
+    static const clap_event_header* get(const clap_input_events* list, std::uint32_t index);
+};
+
+// The status events a plug-in sends back; any event that is not a core parameter value of its
+// own size marks the list malformed and is refused.
+struct StatusList {
+    StatusList() = default;
+    StatusList(const StatusList&) = delete;
+    StatusList& operator=(const StatusList&) = delete;
+    std::vector<clap_event_param_value> events;
+    bool malformed = false;
+    clap_output_events list{this, push};
+
+    static bool push(const clap_output_events* list, const clap_event_header* event);
 };
 
 enum class Buffers { inPlace, separate };

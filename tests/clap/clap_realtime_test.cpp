@@ -57,26 +57,54 @@ clap_event_transport transportAt(double frame, bool playing, std::uint32_t time)
     return t;
 }
 
-TEST(ClapRealtime, SteadyBlocksNeverTouchTheHeap)
+void countRequest(const clap_host* host)
 {
-    const clap_plugin_factory* factory = clap::pluginFactory();
-    clap_host host{CLAP_VERSION_INIT, nullptr, "realtime", "",     "", "1",
-                   nullptr,           nullptr, nullptr,    nullptr};
-    const clap_plugin* plugin = factory->create_plugin(factory, &host, clap::kPluginId);
-    ASSERT_NE(plugin, nullptr);
-    ASSERT_TRUE(plugin->init(plugin));
-    ASSERT_TRUE(plugin->activate(plugin, 44100.0, 1, kFrames));
-    ASSERT_TRUE(plugin->start_processing(plugin));
+    ++*static_cast<int*>(host->host_data);
+}
 
-    std::vector<float> left(kFrames), right(kFrames);
+// One plug-in, active and processing, on stereo buffers of kFrames; counts its callback requests.
+struct ClapRealtime : ::testing::Test {
+    void SetUp() override
+    {
+        plugin = factory->create_plugin(factory, &host, clap::kPluginId);
+        ASSERT_NE(plugin, nullptr);
+        ASSERT_TRUE(plugin->init(plugin));
+        ASSERT_TRUE(plugin->activate(plugin, 44100.0, 1, kFrames));
+        ASSERT_TRUE(plugin->start_processing(plugin));
+    }
+    void TearDown() override
+    {
+        if (plugin != nullptr) {
+            plugin->stop_processing(plugin);
+            plugin->deactivate(plugin);
+            plugin->destroy(plugin);
+        }
+    }
+    void process(const clap_event_transport& transport)
+    {
+        const clap_process p{-1, kFrames, &transport, &buffer, &buffer, 1, 1, &in, &out};
+        EXPECT_EQ(plugin->process(plugin, &p), CLAP_PROCESS_CONTINUE);
+    }
+
+    int requests = 0;
+    const clap_plugin_factory* factory = clap::pluginFactory();
+    const clap_host host{CLAP_VERSION_INIT, &requests, "realtime", "",          "", "1",
+                         nullptr,           nullptr,   nullptr,    countRequest};
+    const clap_plugin* plugin = nullptr;
+    std::vector<float> left = std::vector<float>(kFrames);
+    std::vector<float> right = std::vector<float>(kFrames);
     float* channels[2] = {left.data(), right.data()};
     clap_audio_buffer buffer{channels, nullptr, 2, 0, 0};
     Events events;
+    const clap_input_events in{&events, Events::size, Events::get};
+    const clap_output_events out{&events, Events::push};
+};
+
+TEST_F(ClapRealtime, SteadyBlocksNeverTouchTheHeap)
+{
     events.changes.reserve(4);
     events.list.reserve(8);
     events.status.reserve(64);
-    const clap_input_events in{&events, Events::size, Events::get};
-    const clap_output_events out{&events, Events::push};
     double frame = 0.0;
     bool playing = true;
     double state = 0.0;
@@ -97,8 +125,7 @@ TEST(ClapRealtime, SteadyBlocksNeverTouchTheHeap)
             events.moved = transportAt(frame + moveAt, playing, moveAt);
             events.list.push_back(&events.moved.header);
         }
-        const clap_process process{-1, kFrames, &transport, &buffer, &buffer, 1, 1, &in, &out};
-        EXPECT_EQ(plugin->process(plugin, &process), CLAP_PROCESS_CONTINUE);
+        process(transport);
         for (const clap_event_param_value& e : events.status) {
             state = e.param_id == 8 ? e.value : state;
         }
@@ -126,43 +153,15 @@ TEST(ClapRealtime, SteadyBlocksNeverTouchTheHeap)
     }
     EXPECT_EQ(stopHeapCount(), 0);
     EXPECT_EQ(state, 2.0);
-    plugin->stop_processing(plugin);
-    plugin->deactivate(plugin);
-    plugin->destroy(plugin);
 }
 
 // A loop that outgrows its pair hands the old pair over in the block that sets the new one up;
 // the plug-in then asks for the main thread, and releases the old pair there.
-TEST(ClapRealtime, OutgrownBuffersAreReleasedOnTheMainThread)
+TEST_F(ClapRealtime, OutgrownBuffersAreReleasedOnTheMainThread)
 {
-    int requests = 0;
-    const clap_plugin_factory* factory = clap::pluginFactory();
-    clap_host host{CLAP_VERSION_INIT,
-                   &requests,
-                   "realtime",
-                   "",
-                   "",
-                   "1",
-                   nullptr,
-                   nullptr,
-                   nullptr,
-                   [](const clap_host* h) { ++*static_cast<int*>(h->host_data); }};
-    const clap_plugin* plugin = factory->create_plugin(factory, &host, clap::kPluginId);
-    ASSERT_NE(plugin, nullptr);
-    ASSERT_TRUE(plugin->init(plugin));
-    ASSERT_TRUE(plugin->activate(plugin, 44100.0, 1, kFrames));
-    ASSERT_TRUE(plugin->start_processing(plugin));
-    std::vector<float> left(kFrames), right(kFrames);
-    float* channels[2] = {left.data(), right.data()};
-    clap_audio_buffer buffer{channels, nullptr, 2, 0, 0};
-    Events events;
-    const clap_input_events in{&events, Events::size, Events::get};
-    const clap_output_events out{&events, Events::push};
     double frame = 0.0;
     const auto block = [&] {
-        const clap_event_transport transport = transportAt(frame, true, 0);
-        const clap_process process{-1, kFrames, &transport, &buffer, &buffer, 1, 1, &in, &out};
-        EXPECT_EQ(plugin->process(plugin, &process), CLAP_PROCESS_CONTINUE);
+        process(transportAt(frame, true, 0));
         frame += kFrames;
     };
     // The first capture's set-up allocates a pair with nothing to retire.
@@ -184,9 +183,6 @@ TEST(ClapRealtime, OutgrownBuffersAreReleasedOnTheMainThread)
     const long held = liveHeapBlocks();
     plugin->on_main_thread(plugin);
     EXPECT_EQ(liveHeapBlocks(), held - 2);
-    plugin->stop_processing(plugin);
-    plugin->deactivate(plugin);
-    plugin->destroy(plugin);
 }
 
 } // namespace

@@ -3,10 +3,12 @@
 // must agree bit for bit, in place and with separate output buffers. Besides: what the module
 // tells a host about itself, its parameter texts against the VST library's, the status it
 // reports, its state records and its refusals of calls out of order.
-#include "engine/parameter_mapping.h"
+#include "engine/parameter_table.h"
 #include "tests/clap/clap_host.h"
 #include "tests/lv2/vst_reference.h"
 #include "tests/scenarios/plugin_library.h"
+#include "tests/support/effect_driver.h"
+#include "tests/support/render_compare.h"
 
 #include <clap/ext/audio-ports.h>
 #include <clap/ext/params.h>
@@ -19,12 +21,9 @@
 #include <cstring>
 #include <limits>
 #include <string>
-#include <thread>
 
 namespace vorblexter::claptest {
 namespace {
-
-constexpr double kBar = 88200.0; // 4/4 at 120 BPM and 44.1 kHz
 
 const ClapModule& module()
 {
@@ -105,8 +104,8 @@ Rendered renderReference(const Session& session)
     lv2test::Controls controls = lv2test::kDefaultControls;
     for (const Part& part : session.parts) {
         const lv2test::Session vst = vstSession(session, part, controls);
-        lv2test::Rendered out;
-        std::thread([&] { out = lv2test::renderVst(VORBLEXTER_VST_LIBRARY, vst); }).join();
+        const lv2test::Rendered out =
+            testing::onOwnThread([&] { return lv2test::renderVst(VORBLEXTER_VST_LIBRARY, vst); });
         rendered.left.insert(rendered.left.end(), out.output.left.begin(), out.output.left.end());
         rendered.right.insert(rendered.right.end(), out.output.right.begin(),
                               out.output.right.end());
@@ -114,7 +113,7 @@ Rendered renderReference(const Session& session)
     return rendered;
 }
 
-std::vector<float> inputOf(const Session& session, bool left)
+std::vector<float> leftInputOf(const Session& session)
 {
     std::vector<float> input;
     for (const Part& part : session.parts) {
@@ -122,9 +121,8 @@ std::vector<float> inputOf(const Session& session, bool left)
         for (const Block& block : part.blocks) {
             frames += block.frames;
         }
-        const lv2test::Stereo stereo = lv2test::sessionInput(frames);
-        const std::vector<float>& channel = left ? stereo.left : stereo.right;
-        input.insert(input.end(), channel.begin(), channel.end());
+        const std::vector<float> left = lv2test::sessionInput(frames).left;
+        input.insert(input.end(), left.begin(), left.end());
     }
     return input;
 }
@@ -143,19 +141,13 @@ TEST(ClapSessions, OutputEqualsTheVstLibraryBitForBit)
     for (const Session& session : clapSessions()) {
         SCOPED_TRACE(session.name);
         const Rendered vst = renderReference(session);
-        EXPECT_EQ(vst.left != inputOf(session, true), session.sliced);
+        EXPECT_EQ(vst.left != leftInputOf(session), session.sliced);
         for (const Buffers buffers : {Buffers::inPlace, Buffers::separate}) {
             const Rendered clap = renderClap(module(), session, buffers, sessionInput);
             ASSERT_EQ(clap.failure, "");
-            ASSERT_EQ(clap.left.size(), vst.left.size());
-            const bool same = clap.left == vst.left && clap.right == vst.right;
-            EXPECT_TRUE(same) << (buffers == Buffers::inPlace ? "in place" : "separate buffers");
-            for (std::size_t k = 0; !same && k < clap.left.size(); ++k) {
-                if (clap.left[k] != vst.left[k] || clap.right[k] != vst.right[k]) {
-                    ADD_FAILURE() << "first difference at frame " << k;
-                    break;
-                }
-            }
+            testing::expectSameStereo(clap.left, clap.right, vst.left, vst.right,
+                                      buffers == Buffers::inPlace ? "in place"
+                                                                  : "separate buffers");
         }
     }
 }
@@ -233,14 +225,8 @@ TEST(ClapModule, DescribesOneStereoEffectWithItsParameters)
 
 // --- parameter texts ---
 
-VstIntPtr textCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float)
+std::string trimmed(std::string s)
 {
-    return opcode == audioMasterVersion ? 2400 : 0;
-}
-
-std::string trimmed(const char* text)
-{
-    std::string s(text);
     s.erase(0, s.find_first_not_of(' '));
     s.erase(s.find_last_not_of(' ') + 1);
     return s;
@@ -253,9 +239,9 @@ TEST(ClapParameters, TextsAreTheVstLibrarysAndReadBack)
 {
     scenarios::PluginLibrary library(VORBLEXTER_VST_LIBRARY);
     ASSERT_NE(library.entry(), nullptr) << library.error();
-    AEffect* effect = library.entry()(&textCallback);
-    ASSERT_NE(effect, nullptr);
-    effect->dispatcher(effect, effOpen, 0, 0, nullptr, 0.0f);
+    testing::TestHost vstHost;
+    testing::EffectDriver effect(vstHost, library.entry());
+    effect.dispatch(effOpen);
     TestHost host;
     ClapInstance instance(module(), host);
     const auto* params = instance.extension<clap_plugin_params>(CLAP_EXT_PARAMS);
@@ -272,17 +258,10 @@ TEST(ClapParameters, TextsAreTheVstLibrarysAndReadBack)
         for (const double value : values) {
             const std::int32_t quantity = shownQuantity(id, value);
             const double exact = step ? std::log2(quantity) : quantity;
-            const float hostValue = id == 3 || id == 5 || id == 7 ? normalizedFromStep(quantity)
-                                    : id == 4 ? normalizedFromExponential(quantity)
-                                              : normalizedFromPercent(quantity);
-            effect->setParameter(effect, static_cast<VstInt32>(id), hostValue);
-            char display[64] = {};
-            char label[64] = {};
-            effect->dispatcher(effect, effGetParamDisplay, static_cast<VstInt32>(id), 0, display,
-                               0.0f);
-            effect->dispatcher(effect, effGetParamLabel, static_cast<VstInt32>(id), 0, label, 0.0f);
-            const std::string shown = trimmed(display);
-            const std::string unit = trimmed(label);
+            const auto index = static_cast<VstInt32>(id);
+            effect.setParameter(index, hostValueFromQuantity(kParameters[id], quantity));
+            const std::string shown = trimmed(effect.text(effGetParamDisplay, index));
+            const std::string unit = trimmed(effect.text(effGetParamLabel, index));
             const std::string vstText = unit.empty() ? shown : shown + " " + unit;
 
             char text[256] = {};
@@ -301,7 +280,6 @@ TEST(ClapParameters, TextsAreTheVstLibrarysAndReadBack)
         char small[2];
         EXPECT_FALSE(params->value_to_text(instance.plugin(), id, 25.0, small, sizeof small));
     }
-    effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
 }
 
 // --- status ---
@@ -313,7 +291,7 @@ Session inOrder(double reverse, double bars)
 {
     Session session{"in order", 44100.0, {Part{}}, true};
     std::vector<Block>& blocks = session.parts[0].blocks;
-    for (double frame = 0.0; frame < bars * kBar; frame += 1024) {
+    for (double frame = 0.0; frame < bars * testing::kSessionBar; frame += 1024) {
         blocks.push_back({1024, Report{true, frame, 120.0, 4}, {}});
     }
     blocks[0].events = {{0, false, 1, 0.0, {}}, {0, false, 0, reverse, {}}};
@@ -336,16 +314,8 @@ TEST(ClapStatus, StateSlotAndSliceEventsFollowTheLoop)
                 ASSERT_LE(clap.status[next].id, 10u);
                 shown[clap.status[next].id - 8] = clap.status[next].value;
             }
-            // Captures bar 2, plays from bar 3.
-            const double state = end < kBar ? 0 : end <= 2 * kBar ? 1 : 2;
-            double slot = 0;
-            if (state == 2) {
-                const auto inLoop =
-                    static_cast<std::int64_t>(end - 1 - 2 * kBar) % static_cast<std::int64_t>(kBar);
-                slot = static_cast<double>(inLoop / 22050 + 1);
-            }
-            const std::array<double, 3> expected{state, slot, reverse != 0 ? -slot : slot};
-            ASSERT_EQ(shown, expected) << "block " << b << " reverse " << reverse;
+            ASSERT_EQ(shown, testing::inOrderStatus(end, reverse != 0))
+                << "block " << b << " reverse " << reverse;
         }
     }
 }
@@ -373,27 +343,11 @@ TEST(ClapState, LoadsOnlyItsOwnRecords)
     ASSERT_NE(params, nullptr);
     const double values[8] = {10, 90, 30, 5, 400, 3, 20, 0};
     // Flushed outside processing, as a host sends changes to an inactive plug-in.
-    std::vector<clap_event_param_value> changes;
+    InputList changes;
     for (clap_id id = 0; id < 8; ++id) {
-        clap_event_param_value e{};
-        e.header = {sizeof e, 0, CLAP_CORE_EVENT_SPACE_ID, CLAP_EVENT_PARAM_VALUE, 0};
-        e.param_id = id;
-        e.value = values[id];
-        changes.push_back(e);
+        changes.events.push_back(eventOf({0, false, id, values[id], {}}, 44100.0));
     }
-    struct List {
-        static std::uint32_t size(const clap_input_events* l)
-        {
-            return static_cast<std::uint32_t>(
-                static_cast<std::vector<clap_event_param_value>*>(l->ctx)->size());
-        }
-        static const clap_event_header* get(const clap_input_events* l, std::uint32_t i)
-        {
-            return &(*static_cast<std::vector<clap_event_param_value>*>(l->ctx))[i].header;
-        }
-    };
-    const clap_input_events in{&changes, List::size, List::get};
-    params->flush(source.plugin(), &in, nullptr);
+    params->flush(source.plugin(), &changes.list, nullptr);
     const std::vector<std::uint8_t> good = savedBy(source.plugin(), *state);
     ASSERT_EQ(good.size(), 40u);
 

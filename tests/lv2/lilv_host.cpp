@@ -15,7 +15,7 @@ namespace vorblexter::lv2test {
 
 namespace {
 
-constexpr std::size_t kAtomCapacity = 16384;
+constexpr std::uint32_t kAtomCapacity = 16384;
 constexpr float kOutputMarker = -12345.0f;
 
 enum : std::uint32_t {
@@ -29,63 +29,6 @@ enum : std::uint32_t {
     kSlot,
     kSlice,
 };
-
-struct PositionKeys {
-    LV2_URID position, frame, speed, beatsPerMinute, beatsPerBar;
-};
-
-void forgeNumber(LV2_Atom_Forge& forge, LV2_URID key, double value, Numbers numbers, bool isFrame,
-                 bool isBeatsPerBar)
-{
-    lv2_atom_forge_key(&forge, key);
-    switch (numbers) {
-    case Numbers::ardour:
-        if (isFrame) {
-            lv2_atom_forge_long(&forge, static_cast<std::int64_t>(value));
-        } else {
-            lv2_atom_forge_float(&forge, static_cast<float>(value));
-        }
-        return;
-    case Numbers::doubles:
-        lv2_atom_forge_double(&forge, value);
-        return;
-    case Numbers::ints:
-        if (isBeatsPerBar) {
-            lv2_atom_forge_long(&forge, static_cast<std::int32_t>(value));
-        } else {
-            lv2_atom_forge_int(&forge, static_cast<std::int32_t>(value));
-        }
-        return;
-    }
-}
-
-// Writes the run's events as an LV2 host does: a sequence of frame-stamped time:Position
-// objects, in the order given.
-void forgeRun(LV2_Atom_Forge& forge, std::uint8_t* buffer, const PositionKeys& keys, const Run& run)
-{
-    lv2_atom_forge_set_buffer(&forge, buffer, kAtomCapacity);
-    LV2_Atom_Forge_Frame sequence;
-    lv2_atom_forge_sequence_head(&forge, &sequence, 0);
-    for (const Position& p : run.positions) {
-        lv2_atom_forge_frame_time(&forge, p.at);
-        LV2_Atom_Forge_Frame object;
-        lv2_atom_forge_object(&forge, &object, 0, keys.position);
-        if (p.frame) {
-            forgeNumber(forge, keys.frame, *p.frame, p.numbers, true, false);
-        }
-        if (p.speed) {
-            forgeNumber(forge, keys.speed, *p.speed, p.numbers, false, false);
-        }
-        if (p.beatsPerMinute) {
-            forgeNumber(forge, keys.beatsPerMinute, *p.beatsPerMinute, p.numbers, false, false);
-        }
-        if (p.beatsPerBar) {
-            forgeNumber(forge, keys.beatsPerBar, *p.beatsPerBar, p.numbers, false, true);
-        }
-        lv2_atom_forge_pop(&forge, &object);
-    }
-    lv2_atom_forge_pop(&forge, &sequence);
-}
 
 } // namespace
 
@@ -123,11 +66,7 @@ Rendered renderLv2(BundleWorld& world, const Session& session, const Lv2Options&
         ADD_FAILURE() << "the plug-in did not instantiate";
         return rendered;
     }
-    LV2_Atom_Forge forge;
-    lv2_atom_forge_init(&forge, urids.feature());
-    const PositionKeys keys{urids.map(LV2_TIME__Position), urids.map(LV2_TIME__frame),
-                            urids.map(LV2_TIME__speed), urids.map(LV2_TIME__beatsPerMinute),
-                            urids.map(LV2_TIME__beatsPerBar)};
+    RunForge forge(urids);
 
     // Atoms are 64-bit aligned.
     std::vector<std::uint64_t> atomWords(kAtomCapacity / sizeof(std::uint64_t));
@@ -162,7 +101,7 @@ Rendered renderLv2(BundleWorld& world, const Session& session, const Lv2Options&
         lilv_instance_connect_port(instance, kOutLeft, outL);
         lilv_instance_connect_port(instance, kOutRight, outR);
         controls = run.controls;
-        forgeRun(forge, atoms, keys, run);
+        forge.write(run, atoms, kAtomCapacity);
         lilv_instance_run(instance, run.frames);
         EXPECT_EQ(outL[run.frames], options.buffers == Buffers::inPlace ? 0.0f : kOutputMarker);
         rendered.output.left.insert(rendered.output.left.end(), outL, outL + run.frames);

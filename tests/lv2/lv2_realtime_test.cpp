@@ -6,9 +6,6 @@
 #include "tests/lv2/session.h"
 #include "tests/support/heap_counter.h"
 
-#include <lv2/atom/forge.h>
-#include <lv2/time/time.h>
-
 #include <gtest/gtest.h>
 
 #include <array>
@@ -47,12 +44,9 @@ TEST(Lv2Realtime, SteadyRunsNeverTouchTheHeap)
     }
     descriptor->activate(plugin);
 
-    LV2_Atom_Forge forge;
-    lv2_atom_forge_init(&forge, urids.feature());
-    const LV2_URID position = urids.map(LV2_TIME__Position);
-    const LV2_URID frameKey = urids.map(LV2_TIME__frame);
-    const LV2_URID speedKey = urids.map(LV2_TIME__speed);
-    const LV2_URID tempoKey = urids.map(LV2_TIME__beatsPerMinute);
+    lv2test::RunForge forge(urids);
+    lv2test::Run events;
+    events.positions.reserve(2); // filled again for every run without a heap call
     double frame = 0.0;
     double speed = 1.0;
     // One run: a position at its start when `report`, and one at `midRun` frames if non-zero.
@@ -61,25 +55,19 @@ TEST(Lv2Realtime, SteadyRunsNeverTouchTheHeap)
             left[k] = static_cast<float>(std::sin((frame + k) * 0.01));
             right[k] = -left[k];
         }
-        lv2_atom_forge_set_buffer(&forge, atoms, atomWords.size() * sizeof(std::uint64_t));
-        LV2_Atom_Forge_Frame sequence;
-        lv2_atom_forge_sequence_head(&forge, &sequence, 0);
+        events.positions.clear();
         for (const std::uint32_t at : {0u, midRun}) {
-            if ((at == 0 && !report) || (at != 0 && midRun == 0)) {
-                continue;
+            if ((at == 0 && report) || (at != 0 && midRun != 0)) {
+                lv2test::Position& p = events.positions.emplace_back();
+                p.at = at;
+                p.frame =
+                    static_cast<double>(static_cast<std::int64_t>(frame + (speed != 0.0 ? at : 0)));
+                p.speed = speed;
+                p.beatsPerMinute = 120.0;
             }
-            LV2_Atom_Forge_Frame object;
-            lv2_atom_forge_frame_time(&forge, at);
-            lv2_atom_forge_object(&forge, &object, 0, position);
-            lv2_atom_forge_key(&forge, frameKey);
-            lv2_atom_forge_long(&forge, static_cast<std::int64_t>(frame + (speed != 0.0 ? at : 0)));
-            lv2_atom_forge_key(&forge, speedKey);
-            lv2_atom_forge_float(&forge, static_cast<float>(speed));
-            lv2_atom_forge_key(&forge, tempoKey);
-            lv2_atom_forge_float(&forge, 120.0f);
-            lv2_atom_forge_pop(&forge, &object);
         }
-        lv2_atom_forge_pop(&forge, &sequence);
+        forge.write(events, atoms,
+                    static_cast<std::uint32_t>(atomWords.size() * sizeof(std::uint64_t)));
         descriptor->run(plugin, kFrames);
         frame += speed != 0.0 ? kFrames : 0;
     };

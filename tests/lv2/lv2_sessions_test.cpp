@@ -4,25 +4,16 @@
 // draw from a fresh slice random generator.
 #include "tests/lv2/lilv_host.h"
 #include "tests/lv2/vst_reference.h"
-
-#include <gtest/gtest.h>
+#include "tests/support/render_compare.h"
 
 #include <cstdint>
-#include <functional>
 #include <string>
-#include <thread>
 
 namespace vorblexter::lv2test {
 namespace {
 
-constexpr double kBar = 88200.0; // 4/4 at 120 BPM and 44.1 kHz
-
-Rendered onOwnThread(const std::function<Rendered()>& render)
-{
-    Rendered rendered;
-    std::thread([&] { rendered = render(); }).join();
-    return rendered;
-}
+using testing::onOwnThread;
+constexpr double kBar = testing::kSessionBar;
 
 // Builds sessions run by run, keeping track of where the host's transport is.
 class SessionBuilder {
@@ -100,18 +91,9 @@ void expectSameAsVst(const Session& session, bool sliced, const std::string& nam
         const Rendered lv2 = onOwnThread([&] {
             return renderLv2(world, session, {buffers, true});
         });
-        const bool same =
-            lv2.output.left == vst.output.left && lv2.output.right == vst.output.right;
-        EXPECT_TRUE(same) << (buffers == Buffers::inPlace ? "in place" : "separate buffers");
-        if (!same && lv2.output.left.size() == vst.output.left.size()) {
-            for (std::size_t k = 0; k < lv2.output.left.size(); ++k) {
-                if (lv2.output.left[k] != vst.output.left[k] ||
-                    lv2.output.right[k] != vst.output.right[k]) {
-                    ADD_FAILURE() << "first difference at frame " << k;
-                    break;
-                }
-            }
-        }
+        testing::expectSameStereo(lv2.output.left, lv2.output.right, vst.output.left,
+                                  vst.output.right,
+                                  buffers == Buffers::inPlace ? "in place" : "separate buffers");
     }
 }
 
@@ -233,18 +215,9 @@ TEST(Lv2Status, StateSlotAndSliceFollowTheLoop)
             for (std::size_t r = 0; r < lv2.status.size(); ++r) {
                 end += b.session.runs[r].frames;
                 const Status& s = lv2.status[r];
-                // Captures bar 2, plays from bar 3.
-                const float state = end < kBar ? 0.0f : end <= 2 * kBar ? 1.0f : 2.0f;
-                float slot = 0.0f;
-                if (state == 2.0f) {
-                    const auto inLoop = static_cast<std::int64_t>(end - 1 - 2 * kBar) %
-                                        static_cast<std::int64_t>(kBar);
-                    slot = static_cast<float>(inLoop / 22050 + 1);
-                }
-                const float slice = silence != 0.0f ? 0.0f : reverse != 0.0f ? -slot : slot;
-                ASSERT_EQ(s.state, state) << "run " << r << " reverse " << reverse;
-                ASSERT_EQ(s.slot, slot) << "run " << r << " reverse " << reverse;
-                ASSERT_EQ(s.slice, slice) << "run " << r << " reverse " << reverse;
+                const std::array<double, 3> shown{s.state, s.slot, s.slice};
+                ASSERT_EQ(shown, testing::inOrderStatus(end, reverse != 0.0f, silence != 0.0f))
+                    << "run " << r << " reverse " << reverse << " silence " << silence;
             }
         }
     }

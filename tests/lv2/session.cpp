@@ -1,5 +1,7 @@
 #include "tests/lv2/session.h"
 
+#include <lv2/time/time.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -33,6 +35,64 @@ std::uint32_t Session::totalFrames() const
         total += run.frames;
     }
     return total;
+}
+
+RunForge::RunForge(UridMap& urids)
+    : position(urids.map(LV2_TIME__Position)), frame(urids.map(LV2_TIME__frame)),
+      speed(urids.map(LV2_TIME__speed)), beatsPerMinute(urids.map(LV2_TIME__beatsPerMinute)),
+      beatsPerBar(urids.map(LV2_TIME__beatsPerBar))
+{
+    lv2_atom_forge_init(&forge, urids.feature());
+}
+
+void RunForge::number(LV2_URID key, double value, Numbers numbers, bool isFrame, bool isBeatsPerBar)
+{
+    lv2_atom_forge_key(&forge, key);
+    switch (numbers) {
+    case Numbers::ardour:
+        if (isFrame) {
+            lv2_atom_forge_long(&forge, static_cast<std::int64_t>(value));
+        } else {
+            lv2_atom_forge_float(&forge, static_cast<float>(value));
+        }
+        return;
+    case Numbers::doubles:
+        lv2_atom_forge_double(&forge, value);
+        return;
+    case Numbers::ints:
+        if (isBeatsPerBar) {
+            lv2_atom_forge_long(&forge, static_cast<std::int32_t>(value));
+        } else {
+            lv2_atom_forge_int(&forge, static_cast<std::int32_t>(value));
+        }
+        return;
+    }
+}
+
+void RunForge::write(const Run& run, std::uint8_t* buffer, std::uint32_t capacity)
+{
+    lv2_atom_forge_set_buffer(&forge, buffer, capacity);
+    LV2_Atom_Forge_Frame sequence;
+    lv2_atom_forge_sequence_head(&forge, &sequence, 0);
+    for (const Position& p : run.positions) {
+        lv2_atom_forge_frame_time(&forge, p.at);
+        LV2_Atom_Forge_Frame object;
+        lv2_atom_forge_object(&forge, &object, 0, position);
+        if (p.frame) {
+            number(frame, *p.frame, p.numbers, true, false);
+        }
+        if (p.speed) {
+            number(speed, *p.speed, p.numbers, false, false);
+        }
+        if (p.beatsPerMinute) {
+            number(beatsPerMinute, *p.beatsPerMinute, p.numbers, false, false);
+        }
+        if (p.beatsPerBar) {
+            number(beatsPerBar, *p.beatsPerBar, p.numbers, false, true);
+        }
+        lv2_atom_forge_pop(&forge, &object);
+    }
+    lv2_atom_forge_pop(&forge, &sequence);
 }
 
 double asWritten(double value, Numbers numbers, bool isFrame)

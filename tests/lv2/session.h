@@ -2,6 +2,7 @@
 // with the time:Position events an LV2 host sends inside them and the control values it holds.
 #pragma once
 
+#include <lv2/atom/forge.h>
 #include <lv2/urid/urid.h>
 
 #include <array>
@@ -56,6 +57,19 @@ struct Session {
     std::vector<Run> runs;
 
     std::uint32_t totalFrames() const;
+};
+
+// Writes a run's events as an LV2 host does: a sequence of frame-stamped time:Position objects,
+// in the order given, each number in the atom type its position's `numbers` gives it.
+class RunForge {
+public:
+    explicit RunForge(UridMap& urids);
+    void write(const Run& run, std::uint8_t* buffer, std::uint32_t capacity);
+
+private:
+    void number(LV2_URID key, double value, Numbers numbers, bool isFrame, bool isBeatsPerBar);
+    LV2_Atom_Forge forge{};
+    LV2_URID position, frame, speed, beatsPerMinute, beatsPerBar;
 };
 
 // The value a number reads as once written in the atom type `numbers` gives it.

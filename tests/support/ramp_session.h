@@ -5,6 +5,8 @@
 
 #include "tests/support/effect_driver.h"
 
+#include <gtest/gtest.h>
+
 namespace vorblexter::testing {
 
 struct RampSession {
@@ -40,6 +42,36 @@ struct RampSession {
     }
 
     EngineState& engine() { return fx.state(); }
+
+    // Frames [from, to) of `out` are the last block's input. The driver fills the outputs with a
+    // sentinel before each block, so frames the effect leaves unwritten fail this.
+    void expectInputCopied(const StereoBlock& out, int from, int to) const
+    {
+        const StereoBlock in = lastInput(static_cast<int>(out.left.size()));
+        for (int k = from; k < to; ++k) {
+            ASSERT_EQ(out.left[k], in.left[k]) << "frame " << k;
+            ASSERT_EQ(out.right[k], in.right[k]) << "frame " << k;
+        }
+    }
+
+    // Frames [from, to) of `out` play the captured loop unscaled from its start, where buffer
+    // index i holds the input of transport position `loopStart` + i.
+    static void expectLoopPlayed(const StereoBlock& out, int from, int to, double loopStart)
+    {
+        for (int k = from; k < to; ++k) {
+            const auto value = static_cast<float>(loopStart + (k - from));
+            ASSERT_EQ(out.left[k], value) << "frame " << k;
+            ASSERT_EQ(out.right[k], -value) << "frame " << k;
+        }
+    }
+
+    static void expectSilent(const StereoBlock& out, int from, int to)
+    {
+        for (int k = from; k < to; ++k) {
+            ASSERT_EQ(out.left[k], 0.0f) << "frame " << k;
+            ASSERT_EQ(out.right[k], 0.0f) << "frame " << k;
+        }
+    }
 
     TestHost host;
     EffectDriver fx{host};
