@@ -1,4 +1,4 @@
-// Hosts for long sessions through either binding, with the plug-in's audio entries audited: the
+// Hosts for long sessions through each binding, with the plug-in's audio entries audited: the
 // loop-growth sessions of the audit, whose loops (up to two 98 MB buffers) no fuzz player and no
 // test session reaches. Each runs blocks of one size on the calling thread with a running
 // transport, and a stream of stereo input.
@@ -40,6 +40,11 @@ std::unique_ptr<SessionHost> vstHost(const HostSetup& setup);
 // The LV2 descriptor, with the host's worker (run between blocks, off the audio calls) or
 // without one (the library's reclaim thread then releases).
 std::unique_ptr<SessionHost> lv2Host(const HostSetup& setup, bool withWorker);
+// The CLAP binding linked in, through its audited factory (clap_audit.h): a transport in every
+// block's record, settings as events at the start of the next block, and the plug-in's
+// main-thread callback, where it releases what it retired, run between blocks when asked for;
+// workerRuns counts those runs.
+std::unique_ptr<SessionHost> clapHost(const HostSetup& setup);
 
 // The growth session: a first capture, Loop Length up in steps to 64 beats, down and up again,
 // a relocation, then half the tempo, which outgrows the held pair; each loop captured in full.

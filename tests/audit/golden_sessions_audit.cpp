@@ -1,25 +1,12 @@
-// The LV2 sessions (tests/lv2/lv2_sessions_test.cpp) under the audit: lilv's instances run an
-// audited copy of the descriptor (this program is linked with --wrap=lilv_plugin_instantiate),
-// the VST reference renders open the library through the audited PluginLibrary, and after every
-// test the audio calls it made must have kept the rules.
+// The sessions of the LV2 and CLAP tests under the audit: their hosts run unchanged, with the
+// plug-ins' audio entries audited (lv2_instance_audit.cpp, the CLAP test host's audited module,
+// and the VST references' audited PluginLibrary), and after every test the audio calls it made
+// must have kept the rules.
 #include "tests/audit/audio_audit.h"
 
 #include <gtest/gtest.h>
-#include <lilv/lilv.h>
 
 #include <cstdio>
-
-extern "C" LilvInstance* __real_lilv_plugin_instantiate(const LilvPlugin* plugin, double rate,
-                                                        const LV2_Feature* const* features);
-extern "C" LilvInstance* __wrap_lilv_plugin_instantiate(const LilvPlugin* plugin, double rate,
-                                                        const LV2_Feature* const* features)
-{
-    LilvInstance* instance = __real_lilv_plugin_instantiate(plugin, rate, features);
-    if (instance != nullptr) {
-        instance->lv2_descriptor = vorblexter::audit::audited(instance->lv2_descriptor);
-    }
-    return instance;
-}
 
 namespace vorblexter::audit {
 namespace {
@@ -36,7 +23,7 @@ class EveryTestKeepsTheRules : public ::testing::EmptyTestEventListener {
     }
     void OnTestProgramEnd(const ::testing::UnitTest&) override
     {
-        std::printf("audit of every LV2 session\n%s", total.describe().c_str());
+        std::printf("audit of every test of this program\n%s", total.describe().c_str());
     }
     Tally total;
 };

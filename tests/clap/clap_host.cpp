@@ -13,6 +13,13 @@
 #include <dlfcn.h>
 #endif
 
+// The audit's program builds this file with VORBLEXTER_AUDITED_CLAP_MODULE: the module's
+// plug-ins then run their process calls under the audit (tests/audit/clap_audit.h), so the CLAP
+// sessions run unchanged under it.
+#if defined(VORBLEXTER_AUDITED_CLAP_MODULE)
+#include "tests/audit/clap_audit.h"
+#endif
+
 namespace vorblexter::claptest {
 
 namespace {
@@ -225,6 +232,9 @@ ClapModule::ClapModule(const std::string& path)
     initialized = true;
     pluginFactory =
         static_cast<const clap_plugin_factory*>(entryPoint->get_factory(CLAP_PLUGIN_FACTORY_ID));
+#if defined(VORBLEXTER_AUDITED_CLAP_MODULE)
+    pluginFactory = audit::audited(pluginFactory);
+#endif
     if (pluginFactory == nullptr) {
         failure = "the module offers no plug-in factory";
     }
