@@ -34,9 +34,9 @@ std::string_view trimmedText(const char* text) noexcept
     return text == nullptr ? std::string_view{} : trimmed(text);
 }
 
-std::int32_t quantityFromHostValue(const ParameterSpec& spec, float value) noexcept
+std::int32_t quantityFromHostValue(const ParameterSpec& entry, float value) noexcept
 {
-    switch (spec.kind) {
+    switch (entry.kind) {
     case ParameterKind::powerOfTwoStep:
         return stepFromNormalized(value);
     case ParameterKind::envelope:
@@ -47,9 +47,9 @@ std::int32_t quantityFromHostValue(const ParameterSpec& spec, float value) noexc
     return percentFromNormalized(value);
 }
 
-float hostValueFromQuantity(const ParameterSpec& spec, std::int32_t quantity) noexcept
+float hostValueFromQuantity(const ParameterSpec& entry, std::int32_t quantity) noexcept
 {
-    switch (spec.kind) {
+    switch (entry.kind) {
     case ParameterKind::powerOfTwoStep:
         return normalizedFromStep(quantity);
     case ParameterKind::envelope:
@@ -60,10 +60,10 @@ float hostValueFromQuantity(const ParameterSpec& spec, std::int32_t quantity) no
     return normalizedFromPercent(quantity);
 }
 
-std::int32_t quantityFromDisplayValue(const ParameterSpec& spec, double value) noexcept
+std::int32_t quantityFromDisplayValue(const ParameterSpec& entry, double value) noexcept
 {
     // Written so that NaN fails every comparison and lands on the lowest value.
-    if (spec.kind == ParameterKind::powerOfTwoStep) {
+    if (entry.kind == ParameterKind::powerOfTwoStep) {
         std::int32_t chosen = kSteps[0];
         for (const std::int32_t step : kSteps) {
             if (value >= static_cast<double>(step)) {
@@ -72,21 +72,21 @@ std::int32_t quantityFromDisplayValue(const ParameterSpec& spec, double value) n
         }
         return chosen;
     }
-    if (!(value >= static_cast<double>(spec.minimum))) {
-        return spec.minimum;
+    if (!(value >= static_cast<double>(entry.minimum))) {
+        return entry.minimum;
     }
-    if (value >= static_cast<double>(spec.maximum)) {
-        return spec.maximum;
+    if (value >= static_cast<double>(entry.maximum)) {
+        return entry.maximum;
     }
     return static_cast<std::int32_t>(value);
 }
 
-bool quantityAllowed(const ParameterSpec& spec, std::int32_t quantity) noexcept
+bool quantityAllowed(const ParameterSpec& entry, std::int32_t quantity) noexcept
 {
-    if (quantity < spec.minimum || quantity > spec.maximum) {
+    if (quantity < entry.minimum || quantity > entry.maximum) {
         return false;
     }
-    return spec.kind != ParameterKind::powerOfTwoStep || (quantity & (quantity - 1)) == 0;
+    return entry.kind != ParameterKind::powerOfTwoStep || (quantity & (quantity - 1)) == 0;
 }
 
 void displayText(std::int32_t quantity, char* text) noexcept
@@ -98,11 +98,11 @@ void displayText(std::int32_t quantity, char* text) noexcept
     *result.ptr = '\0';
 }
 
-std::optional<std::int32_t> quantityFromText(const ParameterSpec& spec,
+std::optional<std::int32_t> quantityFromText(const ParameterSpec& entry,
                                              std::string_view text) noexcept
 {
     text = trimmed(text);
-    const std::string_view label = trimmedText(spec.label);
+    const std::string_view label = trimmedText(entry.label);
     if (!label.empty() && text.size() >= label.size() &&
         text.substr(text.size() - label.size()) == label) {
         text = trimmed(text.substr(0, text.size() - label.size()));

@@ -65,17 +65,17 @@ inline constexpr bool isParameterIndex(std::int32_t index) noexcept
 std::string_view trimmedText(const char* text) noexcept;
 
 // The quantity the engine takes from a host value (the forward mapping of its kind).
-std::int32_t quantityFromHostValue(const ParameterSpec& spec, float value) noexcept;
+std::int32_t quantityFromHostValue(const ParameterSpec& entry, float value) noexcept;
 
 // The host value that reads back as exactly `quantity`, for a quantity the parameter can hold.
-float hostValueFromQuantity(const ParameterSpec& spec, std::int32_t quantity) noexcept;
+float hostValueFromQuantity(const ParameterSpec& entry, std::int32_t quantity) noexcept;
 
 // The quantity a musician's value stands for: cut down to the step or whole number at or below
 // it, clamped to the range, NaN as the lowest.
-std::int32_t quantityFromDisplayValue(const ParameterSpec& spec, double value) noexcept;
+std::int32_t quantityFromDisplayValue(const ParameterSpec& entry, double value) noexcept;
 
 // Whether the parameter can hold exactly this quantity (a power of two for the steps).
-bool quantityAllowed(const ParameterSpec& spec, std::int32_t quantity) noexcept;
+bool quantityAllowed(const ParameterSpec& entry, std::int32_t quantity) noexcept;
 
 // The display of a quantity: its decimal digits ("25", "-3"), terminated. `text` holds at
 // least kDisplayCapacity bytes.
@@ -84,7 +84,7 @@ void displayText(std::int32_t quantity, char* text) noexcept;
 
 // The quantity a display text shows, with or without the label after it ("25", "25 %",
 // "4 Beats"); empty for any other text.
-std::optional<std::int32_t> quantityFromText(const ParameterSpec& spec,
+std::optional<std::int32_t> quantityFromText(const ParameterSpec& entry,
                                              std::string_view text) noexcept;
 
 } // namespace vorblexter

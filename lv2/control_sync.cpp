@@ -9,10 +9,10 @@ void syncControls(const Ports& ports, SliceEngine& engine) noexcept
         if (port == nullptr) {
             continue;
         }
-        const ParameterSpec& spec = kParameters[parameter];
-        const std::int32_t quantity = quantityFromDisplayValue(spec, *port);
+        const ParameterSpec& entry = kParameters[parameter];
+        const std::int32_t quantity = quantityFromDisplayValue(entry, *port);
         if (quantity != engine.quantity(parameter)) {
-            engine.setParameter(parameter, hostValueFromQuantity(spec, quantity));
+            engine.setParameter(parameter, hostValueFromQuantity(entry, quantity));
         }
     }
 }

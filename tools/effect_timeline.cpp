@@ -13,15 +13,15 @@
 
 namespace vorblexter::tool {
 
-TimingParameter timingParameterFor(const ParameterSpec* spec) noexcept
+TimingParameter timingParameterFor(const ParameterSpec* entry) noexcept
 {
-    if (spec == &kParameters[kLoopLength]) {
+    if (entry == &kParameters[kLoopLength]) {
         return TimingParameter::loopBeats;
     }
-    if (spec == &kParameters[kCutsPerBar]) {
+    if (entry == &kParameters[kCutsPerBar]) {
         return TimingParameter::cutsPerBar;
     }
-    if (spec == &kParameters[kEnvelope]) {
+    if (entry == &kParameters[kEnvelope]) {
         return TimingParameter::envelope;
     }
     return TimingParameter::other;

@@ -148,7 +148,7 @@ private:
 };
 
 // The part a parameter of the shared table plays in the timing (other for none).
-TimingParameter timingParameterFor(const ParameterSpec* spec) noexcept;
+TimingParameter timingParameterFor(const ParameterSpec* entry) noexcept;
 
 // The effect computes its loop only in hosts whose vendor text names one of these two makers
 // (exact case); elsewhere it passes the audio through.

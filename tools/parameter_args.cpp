@@ -35,7 +35,7 @@ std::string_view stripUnit(std::string_view value, const ParameterInfo& paramete
     const std::string unit = lowerCase(trimSpaces(value.substr(split)));
     const std::string label = lowerCase(parameter.label);
     const bool known =
-        unit.empty() || (unit == "%" && parameter.spec->kind == ParameterKind::percent) ||
+        unit.empty() || (unit == "%" && parameter.entry->kind == ParameterKind::percent) ||
         (!label.empty() && (unit == label || unit + "s" == label || unit == label + "s"));
     return known ? trimSpaces(value.substr(0, split)) : value;
 }
@@ -82,25 +82,25 @@ ParameterAssignment parseAssignment(std::string_view text)
     return assignment;
 }
 
-const ParameterSpec* specForName(std::string_view name)
+const ParameterSpec* entryForName(std::string_view name)
 {
     const std::string key = nameKey(name);
-    for (const ParameterSpec& spec : kParameters) {
-        if (nameKey(trimmedText(spec.name)) == key) {
-            return &spec;
+    for (const ParameterSpec& entry : kParameters) {
+        if (nameKey(trimmedText(entry.name)) == key) {
+            return &entry;
         }
     }
     return nullptr;
 }
 
-std::string allowedValues(const ParameterSpec* spec)
+std::string allowedValues(const ParameterSpec* entry)
 {
-    if (spec == nullptr) {
+    if (entry == nullptr) {
         return "only raw host values from 0 to 1 (such as 0.5n)";
     }
     const std::string range =
-        " from " + std::to_string(spec->minimum) + " to " + std::to_string(spec->maximum);
-    switch (spec->kind) {
+        " from " + std::to_string(entry->minimum) + " to " + std::to_string(entry->maximum);
+    switch (entry->kind) {
     case ParameterKind::percent:
         return "whole percent" + range;
     case ParameterKind::envelope:
@@ -108,9 +108,9 @@ std::string allowedValues(const ParameterSpec* spec)
     case ParameterKind::powerOfTwoStep:
         break;
     }
-    std::string steps = std::to_string(spec->minimum);
-    for (std::int32_t step = spec->minimum * 2; step <= spec->maximum; step *= 2) {
-        steps += (step == spec->maximum ? " or " : ", ") + std::to_string(step);
+    std::string steps = std::to_string(entry->minimum);
+    for (std::int32_t step = entry->minimum * 2; step <= entry->maximum; step *= 2) {
+        steps += (step == entry->maximum ? " or " : ", ") + std::to_string(step);
     }
     return steps;
 }
@@ -122,7 +122,7 @@ ParameterTable::ParameterTable(HostedEffect& effect)
         parameter.index = index;
         parameter.name = std::string(trimSpaces(effect.parameterName(index)));
         parameter.label = std::string(trimSpaces(effect.parameterLabel(index)));
-        parameter.spec = specForName(parameter.name);
+        parameter.entry = entryForName(parameter.name);
         parameters.push_back(std::move(parameter));
     }
 }
@@ -169,15 +169,15 @@ ResolvedSetting ParameterTable::resolve(const ParameterAssignment& assignment) c
             throw ToolError(setting.description + ": a raw host value lies from 0 to 1");
         }
         setting.normalized = static_cast<float>(*raw);
-        if (parameter.spec != nullptr) {
-            setting.expectedQuantity = quantityFromHostValue(*parameter.spec, setting.normalized);
+        if (parameter.entry != nullptr) {
+            setting.expectedQuantity = quantityFromHostValue(*parameter.entry, setting.normalized);
         }
         return setting;
     }
 
     const std::string cannot = parameter.name + " cannot be " + std::string(value) + ": it takes " +
-                               allowedValues(parameter.spec);
-    if (parameter.spec == nullptr) {
+                               allowedValues(parameter.entry);
+    if (parameter.entry == nullptr) {
         throw ToolError(cannot);
     }
     double number = 0.0;
@@ -190,10 +190,10 @@ ResolvedSetting ParameterTable::resolve(const ParameterAssignment& assignment) c
         throw ToolError(cannot);
     }
     const auto quantity = static_cast<std::int32_t>(number);
-    if (!quantityAllowed(*parameter.spec, quantity)) {
+    if (!quantityAllowed(*parameter.entry, quantity)) {
         throw ToolError(cannot);
     }
-    setting.normalized = hostValueFromQuantity(*parameter.spec, quantity);
+    setting.normalized = hostValueFromQuantity(*parameter.entry, quantity);
     setting.expectedQuantity = quantity;
     return setting;
 }

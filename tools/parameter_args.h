@@ -26,7 +26,7 @@ struct ParameterInfo {
     std::int32_t index = 0;
     std::string name;  // as the effect reports it, surrounding spaces removed
     std::string label; // likewise
-    const ParameterSpec* spec = nullptr;
+    const ParameterSpec* entry = nullptr;
 };
 
 // "NAME=VALUE" split at the first '=', both sides trimmed. Throws UsageError.
@@ -37,10 +37,10 @@ struct ParameterAssignment {
 ParameterAssignment parseAssignment(std::string_view text);
 
 // The table's entry for a parameter of that name (case, spaces, '-' and '_' ignored), or null.
-const ParameterSpec* specForName(std::string_view name);
+const ParameterSpec* entryForName(std::string_view name);
 
 // "1, 2, 4, 8, 16, 32 or 64" and the like; for no entry, that only raw values are taken.
-std::string allowedValues(const ParameterSpec* spec);
+std::string allowedValues(const ParameterSpec* entry);
 
 // A setting ready to send.
 struct ResolvedSetting {

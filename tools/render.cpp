@@ -15,13 +15,13 @@ namespace {
 std::int32_t displayedOrDefault(HostedEffect& effect, const ParameterTable& parameters,
                                 ParameterIndex wanted)
 {
-    const ParameterSpec& spec = kParameters[wanted];
+    const ParameterSpec& entry = kParameters[wanted];
     for (const ParameterInfo& parameter : parameters.all()) {
-        if (parameter.spec == &spec) {
-            return displayedQuantity(effect, parameter.index).value_or(spec.defaultQuantity);
+        if (parameter.entry == &entry) {
+            return displayedQuantity(effect, parameter.index).value_or(entry.defaultQuantity);
         }
     }
-    return spec.defaultQuantity;
+    return entry.defaultQuantity;
 }
 
 void sendSetting(HostedEffect& effect, const ParameterTable& parameters,
@@ -30,7 +30,7 @@ void sendSetting(HostedEffect& effect, const ParameterTable& parameters,
     const std::optional<std::int32_t> shown = applySetting(effect, setting);
     const auto index = static_cast<std::size_t>(setting.index);
     if (shown && index < parameters.all().size()) {
-        account.parameterChanged(timingParameterFor(parameters.all()[index].spec), *shown);
+        account.parameterChanged(timingParameterFor(parameters.all()[index].entry), *shown);
     }
 }
 

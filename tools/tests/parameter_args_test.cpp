@@ -57,7 +57,7 @@ TEST_F(EffectParameters, NamesFindTheSharedTableIgnoringCaseAndSpacesOrByIndex)
 {
     ASSERT_EQ(table->all().size(), std::size_t{kParameterCount});
     for (const ParameterInfo& parameter : table->all()) {
-        EXPECT_EQ(parameter.spec, &kParameters[parameter.index]) << parameter.name;
+        EXPECT_EQ(parameter.entry, &kParameters[parameter.index]) << parameter.name;
     }
     const std::vector<std::pair<const char*, std::int32_t>> cases{
         {"Reverse", 0},    {"cuts/bar", 3},    {"  LOOP LENGTH ", 7},
@@ -104,10 +104,10 @@ TEST_F(EffectParameters, EveryDisplayValueReadsBackExactly)
 {
     int mismatches = 0;
     for (const ParameterInfo& parameter : table->all()) {
-        const ParameterSpec& spec = *parameter.spec;
-        for (std::int32_t quantity = spec.minimum; quantity <= spec.maximum; ++quantity) {
+        const ParameterSpec& entry = *parameter.entry;
+        for (std::int32_t quantity = entry.minimum; quantity <= entry.maximum; ++quantity) {
             const ParameterAssignment assignment{parameter.name, std::to_string(quantity)};
-            if (spec.kind == ParameterKind::powerOfTwoStep &&
+            if (entry.kind == ParameterKind::powerOfTwoStep &&
                 !std::has_single_bit(static_cast<std::uint32_t>(quantity))) {
                 EXPECT_THROW(table->resolve(assignment), ToolError) << assignment.value;
                 continue;
