@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
-for stage in unit sanitizers fuzz windows ardour jack; do
+for stage in unit sanitizers fuzz windows ardour jack bench; do
     if [[ -x scripts/stages/$stage.sh ]]; then
         echo "=== stage: $stage ==="
         start=$SECONDS
