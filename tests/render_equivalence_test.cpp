@@ -163,10 +163,15 @@ struct Tally {
     int wraps = 0;
     int captures = 0;
     int restarts = 0;
+    int knocks = 0;
 };
 
-// Runs one randomized session, adding what it covered to `tally`.
-void runSession(std::uint64_t seed, std::int64_t frameBudget, Tally& tally)
+// Runs one randomized session, adding what it covered to `tally`. With `knockPointers`, now and
+// then a play pointer of a held loop is moved to near an end of its buffer, in both effects
+// alike: no host can do that, but it is the state every bounds guard of playback is there for,
+// and each must stop a run exactly where the per-frame rule fails.
+void runSession(std::uint64_t seed, std::int64_t frameBudget, Tally& tally,
+                bool knockPointers = false)
 {
     std::mt19937_64 random(seed);
     auto below = [&random](std::uint64_t n) { return static_cast<std::int32_t>(random() % n); };
@@ -193,6 +198,7 @@ void runSession(std::uint64_t seed, std::int64_t frameBudget, Tally& tally)
 
     double position = below(3) == 0 ? 0.0 : below(100000);
     std::int32_t lastFrames = 0;
+    std::int32_t knockedBlock = 0;
     std::int64_t rendered = 0;
     for (std::int64_t block = 0; rendered < frameBudget; ++block) {
         const bool playing = EngineAccess::state(runs.fx->engine()).loopCaptured;
@@ -202,7 +208,10 @@ void runSession(std::uint64_t seed, std::int64_t frameBudget, Tally& tally)
             if ((index == kLoopLength && !chance(30)) || (index == kCutsPerBar && !chance(50))) {
                 index = kEnvelope;
             }
-            const float value = static_cast<float>(below(1001)) / 1000.0f;
+            float value = static_cast<float>(below(1001)) / 1000.0f;
+            if (knockPointers && index == kEnvelope) {
+                value *= 0.3f; // fades of at most 16 frames: most blocks are one plain copy
+            }
             for (Side* side : sides) {
                 side->record->setParameter(side->record, index, value);
             }
@@ -221,11 +230,32 @@ void runSession(std::uint64_t seed, std::int64_t frameBudget, Tally& tally)
             host.timeInfo.tempo = tempos[below(4)];
         }
         host.giveTimeInfo = !chance(1);
+        if (knockPointers && playing && chance(20)) {
+            const std::int32_t end = EngineAccess::state(runs.fx->engine()).bufferLengthSamples;
+            const bool nearStart = chance(50);
+            const std::int32_t pointer = nearStart    ? below(6) - 2
+                                         : chance(50) ? end - 2 + below(4)
+                                                      : end - below(66);
+            const bool left = chance(50);
+            for (Side* side : sides) {
+                EngineState& state = EngineAccess::state(side->fx->engine());
+                (left ? state.playPointerLeft : state.playPointerRight) = pointer;
+            }
+            ++tally.knocks;
+            // The next block ends one frame short of that end (read forwards from the end's side,
+            // backwards from the start's), on it, or one past it.
+            const std::int32_t room = nearStart ? pointer + 1 : end - pointer;
+            knockedBlock = std::max(room - 1 + below(3), 1);
+        }
 
         const std::int32_t sizeClass = below(8);
         std::int32_t frames = 1 + below(sizeClass < 3 ? 64 : sizeClass < 6 ? 1024 : 8192);
         if (chance(1)) {
             frames = 0;
+        }
+        if (knockedBlock > 0) {
+            frames = std::min(knockedBlock, 8192);
+            knockedBlock = 0;
         }
         const std::int32_t move = below(100);
         if (move < 4) {
@@ -295,6 +325,16 @@ TEST(RenderEquivalence, RandomizedSessionsRenderBitForBitLikeThePerFrameRule)
         EXPECT_GT(tally.framesPlayed, tally.frames / 4);
         EXPECT_GT(tally.wraps, 0);
     }
+}
+
+TEST(RenderEquivalence, PlayPointersNearTheBufferEndsFailWhereThePerFrameRuleFails)
+{
+    Tally tally;
+    for (std::uint64_t seed = 20261210; seed < 20261216 && !HasFailure(); ++seed) {
+        runSession(seed, 600000, tally, true);
+    }
+    EXPECT_GT(tally.knocks, 200);
+    EXPECT_GT(tally.wraps, 0);
 }
 
 // Where the gain is exactly 1.0 the effect passes the stored sample on bit for bit, as capture
