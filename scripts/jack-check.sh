@@ -181,6 +181,10 @@ record_and_check() {
         $beats_per_bar $loop_beats $cuts $envelope $repetition >"$work/$name-check.log" 2>&1 ||
         fail_showing "$name's render" "$work/$name-check.log"
     sed 's/^/  /' "$work/$name-check.log"
+    # Reverse 50 plays some of the twelve slots backwards, with the effect's draws as they
+    # stand: none would mean the host left the plug-in at its defaults (Reverse 0).
+    grep -q 'slots play slices.*R' "$work/$name-check.log" ||
+        fail "$name: no slot plays backwards, so the settings did not reach the plug-in"
     echo "$name: recorded and checked in $((SECONDS - begin)) s"
 }
 
@@ -246,7 +250,7 @@ exponent() {
 }
 
 check_qtractor() {
-    local begin=$SECONDS plugin qtractor_controls
+    local begin=$SECONDS plugin qtractor_controls qtractor_state=""
     case $qtractor_plugin_type in
     LV2)
         plugin=$uri
@@ -258,13 +262,14 @@ check_qtractor() {
     CLAP)
         plugin=$qtractor_clap
         [[ -f $plugin ]] || fail "no CLAP plug-in at $plugin"
-        # Qtractor numbers a CLAP plug-in's parameters in the order the plug-in lists them
-        # (as the check found, Qtractor 0.9.31 keeps the plug-in at its own defaults: the render is
-        # checked as slices of the captured loop, whatever order they were drawn in).
-        # Its steps are exponents there: k stands for 2^k.
+        # Qtractor numbers a CLAP plug-in's parameters in the order the plug-in lists them, and
+        # its steps are exponents there: k stands for 2^k. Qtractor 0.9.31 does not send those
+        # values to a CLAP insert; it restores the insert from its saved state, so the session
+        # also carries the settings as the plug-in's state record, in the effect's order.
         qtractor_controls="0:Reverse=50,1:Vorblex=100,2:Repetition=$repetition"
         qtractor_controls+=",3:Cuts/Bar=$(exponent "$cuts"),4:Envelope=$envelope,5:Variation=0"
         qtractor_controls+=",6:Silence=0,7:Loop Length=$(exponent "$loop_beats")"
+        qtractor_state="50,100,$repetition,$cuts,$envelope,1,0,$loop_beats"
         ;;
     *) fail "QTRACTOR_PLUGIN_TYPE is LV2 or CLAP, not $qtractor_plugin_type" ;;
     esac
@@ -277,7 +282,7 @@ check_qtractor() {
     mkdir -m 700 "$XDG_RUNTIME_DIR"
     "$python" "$tests/jack/qtractor_session.py" "$session" "$XDG_CONFIG_HOME" "$messages" \
         $((6 * bar)) $rate "$bpm" $beats_per_bar "$qtractor_plugin_type" "$plugin" \
-        "$qtractor_controls"
+        "$qtractor_controls" "$qtractor_state"
 
     # Qtractor's MIDI engine must open the ALSA sequencer, or no session starts; where the
     # kernel has none, an empty one stands in (tests/jack/empty_sequencer.cpp).

@@ -11,19 +11,27 @@ start plays the session from the playhead.
 
 The plug-in is PLUGIN_TYPE ("LV2" or "CLAP") PLUGIN: an LV2 URI, found through LV2_PATH, or the
 path of a .clap file, of which the first plug-in is taken. CONTROLS is "index:name=value,..." in
-Qtractor's own numbering of the plug-in's parameters (for LV2 the port index).
+Qtractor's own numbering of the plug-in's parameters (for LV2 the port index). Qtractor restores
+a CLAP insert from the state it saved and leaves its parameters where the plug-in puts them, so
+for CLAP the optional STATE, the eight quantities "q0,...,q7" in the effect's order, becomes the
+insert's saved state: the plug-in's 40-byte record (clap/state_record.h) as Qtractor saves it,
+qCompress'd (a big-endian length, then zlib) and in base64.
 
 The settings (CONFIG_DIR/rncbc.org/Qtractor.conf) keep every message on standard output and in
 MESSAGES_LOG, and switch off what would write or ask anything behind the check's back: auto-save,
 session backups, automatic connections, the metronome.
 
 usage: qtractor_session.py SESSION_DIR CONFIG_DIR MESSAGES_LOG FRAMES RATE BPM BEATS_PER_BAR
-                           PLUGIN_TYPE PLUGIN CONTROLS
+                           PLUGIN_TYPE PLUGIN CONTROLS [STATE]
 """
 
+import base64
+
 import os
+import struct
 import sys
 import xml.etree.ElementTree as ET
+import zlib
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "render"))
 from render_signal import FRAMES, signal, write_float_wav  # noqa: E402
@@ -41,7 +49,12 @@ def fields(parent, **values):
         element(parent, name.replace("_", "-"), value)
 
 
-def session(directory, frames, rate, bpm, beats_per_bar, plugin_type, plugin, controls):
+def saved_state(quantities):
+    record = b"vbx1" + struct.pack("<I8i", 1, *quantities)
+    return base64.b64encode(struct.pack(">I", len(record)) + zlib.compress(record)).decode()
+
+
+def session(directory, frames, rate, bpm, beats_per_bar, plugin_type, plugin, controls, state):
     root = ET.Element("session", name="check", version="Qtractor 0.9.31")
     fields(element(root, "properties"), directory=directory, sample_rate=rate, tempo=bpm,
            ticks_per_beat=960, beats_per_bar=beats_per_bar, beat_divisor=2)
@@ -71,7 +84,9 @@ def session(directory, frames, rate, bpm, beats_per_bar, plugin_type, plugin, co
 
     insert = element(element(track, "plugins"), "plugin", type=plugin_type)
     fields(insert, filename=plugin, index=0, label="vorblexter1", activated=1)
-    element(insert, "configs")
+    configs = element(insert, "configs")
+    if state:
+        element(configs, "config", saved_state(int(q) for q in state.split(",")), key="state")
     params = element(insert, "params")
     for control in filter(None, controls.split(",")):
         key, value = control.split("=")
@@ -117,7 +132,8 @@ def settings(messages_log):
 
 def main():
     (directory, config_dir, messages_log, frames, rate, bpm, beats_per_bar, plugin_type, plugin,
-     controls) = sys.argv[1:]
+     controls) = sys.argv[1:11]
+    state = sys.argv[11] if len(sys.argv) > 11 else ""
     frames, rate, beats_per_bar = int(frames), int(rate), int(beats_per_bar)
     if frames >= FRAMES:
         sys.exit("the test signal names at most %d frames" % FRAMES)
@@ -126,7 +142,7 @@ def main():
     write_float_wav(os.path.join(directory, "signal.wav"), rate, [left, right])
     with open(os.path.join(directory, "check.qtr"), "w", encoding="utf-8") as out:
         out.write(session(directory, frames, rate, bpm, beats_per_bar, plugin_type, plugin,
-                          controls))
+                          controls, state))
     os.makedirs(os.path.join(config_dir, "rncbc.org"), exist_ok=True)
     with open(os.path.join(config_dir, "rncbc.org", "Qtractor.conf"), "w",
               encoding="utf-8") as out:
