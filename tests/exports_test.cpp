@@ -1,5 +1,6 @@
 // The built plug-in library as a host finds it: one exported symbol, `main`, which builds a
-// working effect when called through the loaded library.
+// working effect when called through the loaded library. The LV2 and CLAP modules export only
+// their own entries.
 #include "host/vst_abi.h"
 #include "tests/support/effect_driver.h"
 #include "tests/support/record_check.h"
@@ -54,6 +55,17 @@ std::vector<std::string> definedDynamicSymbols(const std::string& path)
 TEST(PluginLibrary, ExportsOnlyMain)
 {
     EXPECT_EQ(definedDynamicSymbols(VORBLEXTER_PLUGIN_PATH), std::vector<std::string>{"main"});
+}
+
+TEST(PluginLibrary, TheOtherFormatsModulesExportOnlyTheirEntries)
+{
+#ifdef VORBLEXTER1_LV2_PATH
+    EXPECT_EQ(definedDynamicSymbols(VORBLEXTER1_LV2_PATH),
+              std::vector<std::string>{"lv2_descriptor"});
+#endif
+#ifdef VORBLEXTER1_CLAP_PATH
+    EXPECT_EQ(definedDynamicSymbols(VORBLEXTER1_CLAP_PATH), std::vector<std::string>{"clap_entry"});
+#endif
 }
 
 TEST(PluginLibrary, MainOfTheLoadedLibraryBuildsAWorkingEffect)
