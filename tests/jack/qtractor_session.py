@@ -26,7 +26,6 @@ usage: qtractor_session.py SESSION_DIR CONFIG_DIR MESSAGES_LOG FRAMES RATE BPM B
 """
 
 import base64
-
 import os
 import struct
 import sys
