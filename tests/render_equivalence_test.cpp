@@ -198,7 +198,6 @@ void runSession(std::uint64_t seed, std::int64_t frameBudget, Tally& tally,
 
     double position = below(3) == 0 ? 0.0 : below(100000);
     std::int32_t lastFrames = 0;
-    std::int32_t knockedBlock = 0;
     std::int64_t rendered = 0;
     for (std::int64_t block = 0; rendered < frameBudget; ++block) {
         const bool playing = EngineAccess::state(runs.fx->engine()).loopCaptured;
@@ -230,6 +229,7 @@ void runSession(std::uint64_t seed, std::int64_t frameBudget, Tally& tally,
             host.timeInfo.tempo = tempos[below(4)];
         }
         host.giveTimeInfo = !chance(1);
+        std::int32_t knockedBlock = 0; // the next block's length after a knock
         if (knockPointers && playing && chance(20)) {
             const std::int32_t end = EngineAccess::state(runs.fx->engine()).bufferLengthSamples;
             const bool nearStart = chance(50);
@@ -255,7 +255,6 @@ void runSession(std::uint64_t seed, std::int64_t frameBudget, Tally& tally,
         }
         if (knockedBlock > 0) {
             frames = std::min(knockedBlock, 8192);
-            knockedBlock = 0;
         }
         const std::int32_t move = below(100);
         if (move < 4) {
